@@ -1,0 +1,6 @@
+# The two entry points; both install what is missing first.
+.PHONY: test demo
+test:
+	scripts/test
+demo:
+	scripts/demo

@@ -1,0 +1,7 @@
+// The race extension: stubs and code patches that make the game read the launcher's race lists.
+#pragma once
+
+// Reads gGameBase, gRaceSkins and gRaceKeys; called once, before GameMain.
+void installRacePatches();
+const char* raceKeyAt(unsigned int index);
+const char* raceSkinAt(unsigned int index);
