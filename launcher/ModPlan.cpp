@@ -1,0 +1,112 @@
+// Interpreting a mod manifest: which add-ons, archives, display data and races the mod asks for.
+#include "launcher/ModPlan.h"
+
+#include "StringUtils.h"
+
+static const char kDefaultSkin[] = "Default";
+static const char kDefaultRaceKey[] = "UNKNOWN";
+
+// The member's text when it is a string; null when it is missing or of another type.
+static const char* stringMember(SObject_Exp& node, const char* key) {
+  if (!node.HasMember(key)) return nullptr;
+  SObject_Exp& value = node[key];
+  return value.IsString() ? value.GetString() : nullptr;
+}
+
+// The member as an unsigned 32-bit priority; 0 when missing or not an integer.
+static unsigned priorityMember(SObject_Exp& node, const char* key) {
+  if (!node.HasMember(key)) return 0;
+  SObject_Exp& value = node[key];
+  if (value.IsDouble() || value.IsString() || value.IsObject() || value.IsArray()) return 0;
+  return static_cast<unsigned>(value.GetInt());
+}
+
+// True, with array set, when the member exists and is an array.
+static bool arrayMember(SObject_Exp& node, const char* key, SObject_Exp*& array) {
+  if (!node.HasMember(key)) return false;
+  array = &node[key];
+  return array->IsArray();
+}
+
+unsigned nextArchivePriority(unsigned requested, unsigned& maximum) {
+  if (requested > maximum) maximum = requested;
+  if (requested != 0) return requested;
+  maximum += 1;
+  return maximum;
+}
+
+static void planAddons(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
+  SObject_Exp* addons;
+  if (!arrayMember(manifest, "Addons", addons)) return;
+  unsigned count = addons->GetMemberCount();
+  for (unsigned i = 0; i < count; ++i) {
+    SObject_Exp& entry = (*addons)[static_cast<int>(i)];
+    if (!entry.IsObject()) continue;
+    const char* name = stringMember(entry, "Name");
+    if (!name) continue;
+    if (!entry.HasMember("Enable") || !entry["Enable"].GetBool()) continue;
+    char* path = StringUtils::strunite(4, modFolder, "Addons\\", name, ".dll");
+    if (path) plan.addonPaths.push_back(path);
+  }
+}
+
+static void planArchives(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
+  SObject_Exp* archives;
+  if (!arrayMember(manifest, "Mpqs", archives)) return;
+  unsigned maximum = kEngineArchivePriority;
+  unsigned count = archives->GetMemberCount();
+  for (unsigned i = 0; i < count; ++i) {
+    SObject_Exp& entry = (*archives)[static_cast<int>(i)];
+    if (!entry.IsObject()) continue;
+    const char* name = stringMember(entry, "Name");
+    if (!name) continue;
+    unsigned priority = nextArchivePriority(priorityMember(entry, "Priority"), maximum);
+    char* path = StringUtils::strunite(4, modFolder, "Mpqs\\", name, ".mpq");
+    if (path) plan.archives.push_back({name, path, priority});
+  }
+}
+
+static void planPreview(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
+  if (!manifest.HasMember("Preview")) return;
+  SObject_Exp& preview = manifest["Preview"];
+  if (!preview.IsObject()) return;
+  plan.hasPreview = true;
+  // Once the key is present only the literal true keeps the splash on.
+  plan.previewEnabled = !preview.HasMember("Enable") || preview["Enable"].GetBool();
+  plan.previewLogo = StringUtils::strunite(3, modFolder, stringMember(preview, "Logo"), ".bmp");
+  plan.previewInfo = stringMember(preview, "Info");
+}
+
+static void planRaces(SObject_Exp& manifest, ModPlan& plan) {
+  SObject_Exp* races;
+  if (!arrayMember(manifest, "Races", races)) return;
+  unsigned count = races->GetMemberCount();
+  for (unsigned i = 0; i < count && plan.raceSkins.size() < kMaxRaces; ++i) {
+    SObject_Exp& race = (*races)[static_cast<int>(i)];
+    if (!race.IsObject()) continue;
+    const char* skin = stringMember(race, "Skin");
+    const char* key = stringMember(race, "RaceKey");
+    plan.raceSkins.push_back(skin ? skin : kDefaultSkin);
+    plan.raceKeys.push_back(key ? key : kDefaultRaceKey);
+  }
+}
+
+void planMod(CJSON_Exp& manifest, const char* modFolder, ModPlan& plan) {
+  plan = ModPlan();
+  plan.previewEnabled = true;
+  // A handle on the document's record designates its root.
+  SObject_Exp root{};
+  root = static_cast<void*>(manifest.record);
+  if (!root.IsExist() || !root.IsObject()) return;
+  planAddons(root, modFolder, plan);
+  planArchives(root, modFolder, plan);
+  plan.name = stringMember(root, "ModName");
+  plan.hasName = plan.name != nullptr;
+  const char* icon = stringMember(root, "ModIcon");
+  plan.iconPath = icon ? StringUtils::strunite(3, modFolder, icon, ".ico") : nullptr;
+  plan.hasIcon = plan.iconPath != nullptr;
+  plan.version = stringMember(root, "ModVersion");
+  plan.hasVersion = plan.version != nullptr;
+  planPreview(root, modFolder, plan);
+  planRaces(root, plan);
+}
