@@ -1,1 +1,55 @@
-// placeholder
+// patch: writes bytes into loaded code or data whatever the page protection.
+#include "patch.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+const DWORD kPatched = 0;
+const DWORD kNullAddress = 1;
+const DWORD kProtectionRefused = 2;
+const DWORD kValueTooLong = 3;
+
+bool fail(DWORD code) {
+  SetLastError(code);
+  return false;
+}
+
+// Makes [from, end) execute-read-write one run of pages of equal protection at a time (this run here,
+// the rest by recursion), copies once the whole range is writable, then gives every run back its own
+// previous protection, so a range over pages of different protections keeps each page's own.
+bool copyThroughProtection(char* from, char* end, void* address, const void* data, unsigned size) {
+  if (from == end) {
+    std::memcpy(address, data, size);
+    return true;
+  }
+  MEMORY_BASIC_INFORMATION region;
+  if (VirtualQuery(from, &region, sizeof region) == 0) return false;
+  char* regionEnd = static_cast<char*>(region.BaseAddress) + region.RegionSize;
+  char* runEnd = regionEnd < end ? regionEnd : end;
+  DWORD previous = 0;
+  if (!VirtualProtect(from, runEnd - from, PAGE_EXECUTE_READWRITE, &previous)) return false;
+  bool copied = copyThroughProtection(runEnd, end, address, data, size);
+  VirtualProtect(from, runEnd - from, previous, &previous);  // result deliberately not checked
+  return copied;
+}
+
+}  // namespace
+
+bool patch(void* address, const void* data, unsigned int size) {
+  if (address == nullptr) return fail(kNullAddress);
+  uintptr_t start = reinterpret_cast<uintptr_t>(address);
+  if (size > UINTPTR_MAX - start) return fail(kProtectionRefused);  // range wraps past the top
+  char* from = static_cast<char*>(address);
+  if (!copyThroughProtection(from, from + size, address, data, size)) return fail(kProtectionRefused);
+  SetLastError(kPatched);
+  return true;
+}
+
+bool patch(unsigned int address, unsigned int value, unsigned int size) {
+  if (size > sizeof value) return fail(kValueTooLong);  // the value has no further bytes
+  return patch(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, size);
+}
