@@ -1,1 +1,56 @@
-// placeholder
+// A JSON document bound to one file: the exported constructor, loading, and the write-back.
+#include "json/Document.h"
+
+#include "StringUtils.h"
+#include "json/NodeRecord.h"
+#include "json/internal/FileAccess.h"
+
+#include <rapidjson/filereadstream.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+
+#include <cstdio>
+#include <cstring>
+
+static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
+
+CJSON_Exp::CJSON_Exp(const char* name, bool create) {
+  makeFolder(kConfigFolder);
+  // The path stays relative (resolved at every write-back) and lives as long as the document's tree.
+  Open(*this, StringUtils::strunite(2, kConfigPrefix, name), create);
+}
+
+CJSON_Exp::~CJSON_Exp() {
+  delete record;   // the tree, its pool and the path outlive the object: handles still use them
+}
+
+void CJSON_Exp::__autoclassinit2(unsigned int size) {
+  memset(static_cast<void*>(this), 0, size);
+}
+
+void Open(CJSON_Exp& document, const char* path, bool create) {
+  FILE* file = nullptr;
+  if (path) {
+    file = fopen(path, "rb");
+    if (!file && create) file = fopen(path, "wb");   // created empty; first written at the first change
+  }
+
+  rapidjson::Document* tree = new rapidjson::Document();
+  document.record = new NodeRecord{tree, tree, nullptr, &tree->GetAllocator(), path, file != nullptr};
+  if (!file) return;
+
+  // Any failure leaves the root null; like a scalar root it becomes an empty object.
+  char* buffer = new char[kReadBufferSize];
+  rapidjson::FileReadStream stream(file, buffer, kReadBufferSize);
+  tree->ParseStream(stream);
+  delete[] buffer;
+  fclose(file);
+  if (!tree->IsObject() && !tree->IsArray()) tree->SetObject();
+}
+
+bool WriteBack(const NodeRecord& record) {
+  rapidjson::StringBuffer text;
+  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(text);
+  if (!record.document->Accept(writer)) return false;   // an incomplete text never reaches the file
+  return replaceFile(record.path, text.GetString(), text.GetSize());
+}
