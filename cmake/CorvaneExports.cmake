@@ -4,13 +4,14 @@
 #   CORVANE_MINGW_DEF     each declaration's MinGW name imported under its Microsoft name (GNU dlltool)
 #   corvane_import_libraries   builds Corvane.lib (Microsoft's linkers) and libCorvane.a (MinGW)
 #   corvane_addon_import       link this to build a MinGW add-on against libCorvane.a
-set(CORVANE_EXPORT_LIST ${CMAKE_SOURCE_DIR}/include/Corvane.exports)
-set(CORVANE_EXPORTS_DIR ${CMAKE_BINARY_DIR}/exports)
-set(CORVANE_EXPORTS_DEF ${CORVANE_EXPORTS_DIR}/Corvane.exports.def)
-set(CORVANE_MSVC_DEF ${CORVANE_EXPORTS_DIR}/Corvane.def)
-set(CORVANE_MINGW_DEF ${CORVANE_EXPORTS_DIR}/libCorvane.def)
-set(CORVANE_MSVC_IMPORT ${CORVANE_EXPORTS_DIR}/Corvane.lib)
-set(CORVANE_MINGW_IMPORT ${CORVANE_EXPORTS_DIR}/libCorvane.a)
+# The paths are cached so that every folder of the build (tests, test bed, SDK) sees them.
+set(CORVANE_EXPORT_LIST ${CMAKE_SOURCE_DIR}/include/Corvane.exports CACHE INTERNAL "")
+set(CORVANE_EXPORTS_DIR ${CMAKE_BINARY_DIR}/exports CACHE INTERNAL "")
+set(CORVANE_EXPORTS_DEF ${CORVANE_EXPORTS_DIR}/Corvane.exports.def CACHE INTERNAL "")
+set(CORVANE_MSVC_DEF ${CORVANE_EXPORTS_DIR}/Corvane.def CACHE INTERNAL "")
+set(CORVANE_MINGW_DEF ${CORVANE_EXPORTS_DIR}/libCorvane.def CACHE INTERNAL "")
+set(CORVANE_MSVC_IMPORT ${CORVANE_EXPORTS_DIR}/Corvane.lib CACHE INTERNAL "")
+set(CORVANE_MINGW_IMPORT ${CORVANE_EXPORTS_DIR}/libCorvane.a CACHE INTERNAL "")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CORVANE_EXPORT_LIST})
 
 # Writes file only when its text changes, so that nothing is rebuilt for an unchanged list.

@@ -1,0 +1,25 @@
+// The groups of checks the add-on runs from its initialisation, and what they share.
+#pragma once
+
+#include <windows.h>
+
+void checkDocuments();
+void checkArrayDocument();
+void checkRegisterContracts();
+void checkPatch();
+void checkStorm();
+void checkCmdLine();
+void checkStringUtils();
+// Last: they redirect the add-on's own imports.
+void checkRedirector(HINSTANCE self);
+void checkBindings(HINSTANCE self);
+
+// Construction on storage the add-on owns, as add-ons allocate the exported types themselves.
+struct Place {};
+inline void* operator new(unsigned int, Place, void* where) noexcept { return where; }
+
+// Writes text as the whole content of a file; false when it cannot.
+bool writeText(const char* path, const char* text);
+bool folderExists(const char* path);
+// The ordinal under which Corvane.exe exports name, read from its export directory in memory; 0 if none.
+int exportedOrdinal(const char* name);
