@@ -25,6 +25,8 @@ void makeFolder(const char* path) {
 // Moves the complete temporary file over the target. A read-only target refuses.
 static bool moveOver(const char* temporary, const char* path) {
 #ifdef _WIN32
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != 0;
 #else
   if (access(path, F_OK) == 0 && access(path, W_OK) != 0) return false;   // rename would ignore it

@@ -1,0 +1,305 @@
+// Documents and their files: construction, loading, the text written, and safe replacement.
+#include "CJSON_Exp.h"
+#include "json/Document.h"
+#include "support/TempFolder.h"
+
+#include <windows.h>
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+
+namespace {
+
+// A document opened on a path of its own, as the launcher opens its settings file; never released.
+CJSON_Exp& openDocument(const char* path, bool create) {
+  CJSON_Exp* document = static_cast<CJSON_Exp*>(::operator new(sizeof(CJSON_Exp)));
+  Open(*document, path, create);
+  return *document;
+}
+
+bool isFolder(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+const char kSettingsText[] = "{\n    \"ShowMpqMessage\": true\n}";
+
+class DocumentFile : public TempFolderTest {};
+
+TEST_F(DocumentFile, ConstructorWithoutCreateMakesOnlyTheFolder) {
+  CJSON_Exp document("a.json", false);
+  EXPECT_TRUE(isFolder("Configs"));
+  EXPECT_FALSE(fileExists("configs\\a.json"));
+  EXPECT_FALSE(document.IsExist());
+  EXPECT_FALSE(document.IsObject());
+  EXPECT_EQ(document.GetMemberCount(), 0u);
+
+  // Nothing done on a document that does not exist reaches the disk, and nothing derived exists.
+  document.SetInt("x", 1, false);
+  document.PushBackInt(1);
+  document.Clear();
+  EXPECT_FALSE(document.SetObject("o").IsExist());
+  EXPECT_FALSE(document["x"].IsExist());
+  EXPECT_FALSE(document[0].IsExist());
+  EXPECT_FALSE(document.HasMember("x"));
+  EXPECT_FALSE(fileExists("configs\\a.json"));
+  EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
+}
+
+TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChange) {
+  CJSON_Exp document("a.json", true);
+  ASSERT_TRUE(fileExists("configs\\a.json"));
+  EXPECT_EQ(readFile("configs\\a.json"), "");
+  EXPECT_TRUE(document.IsExist());
+  EXPECT_TRUE(document.IsObject());
+  EXPECT_FALSE(document.IsArray());
+  EXPECT_EQ(document.GetMemberCount(), 0u);
+
+  document.SetInt("x", 1, false);
+  EXPECT_EQ(readFile("configs\\a.json"), "{\n    \"x\": 1\n}");
+  EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
+}
+
+TEST_F(DocumentFile, NamesThatGiveNoFile) {
+  // A folder inside the name is not made, even with create.
+  CJSON_Exp nested("sub\\a.json", true);
+  EXPECT_FALSE(nested.IsExist());
+  EXPECT_FALSE(fileExists("configs\\sub"));
+
+  // A null name makes a null path.
+  CJSON_Exp unnamed(nullptr, true);
+  EXPECT_FALSE(unnamed.IsExist());
+  unnamed.SetInt("x", 1, false);
+
+  CJSON_Exp& opened = openDocument(nullptr, true);
+  EXPECT_FALSE(opened.IsExist());
+  CJSON_Exp& missing = openDocument("missing.json", false);
+  EXPECT_FALSE(missing.IsExist());
+  EXPECT_FALSE(fileExists("missing.json"));
+}
+
+TEST_F(DocumentFile, SettingsFileGetsItsDefaultAndIsRewrittenEveryTime) {
+  CJSON_Exp& first = openDocument("Corvane.json", true);
+  first.SetBool("ShowMpqMessage", true, false);
+  EXPECT_EQ(readFile("Corvane.json"), kSettingsText);
+  EXPECT_EQ(readFile("Corvane.json").size(), 30u);
+  EXPECT_TRUE(first["ShowMpqMessage"].GetBool());
+
+  // A user's false is kept, and the compact text is rewritten in the program's own layout.
+  writeFile("Corvane.json", "{\"ShowMpqMessage\":false}");
+  CJSON_Exp& second = openDocument("Corvane.json", true);
+  second.SetBool("ShowMpqMessage", true, false);
+  EXPECT_EQ(readFile("Corvane.json"), "{\n    \"ShowMpqMessage\": false\n}");
+  EXPECT_FALSE(second["ShowMpqMessage"].GetBool());
+
+  // A damaged file is replaced by the default.
+  writeFile("Corvane.json", "{\"ShowMpqMessage\": fals");
+  CJSON_Exp& third = openDocument("Corvane.json", true);
+  third.SetBool("ShowMpqMessage", true, false);
+  EXPECT_EQ(readFile("Corvane.json"), kSettingsText);
+}
+
+TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstChange) {
+  const char* const texts[] = {
+      "\xEF\xBB\xBF{\"a\": 1}",        // byte-order mark
+      "{\"a\": 1} // note",            // comment
+      "/* note */ {\"a\": 1}",
+      "{\"a\": 1,}",                   // trailing comma
+      "[1, 2,]",
+      "{\"a\": NaN}",
+      "{\"a\": Infinity}",
+      "{'a': 1}",                      // single quotes
+      "{\"a\": 1} {}",                 // a second root
+      "{\"a\": 1}\f",                  // only space, tab, line feed and carriage return may follow
+      "{\"a\": \"x\ty\"}",             // raw control byte inside a string
+      "{\"a\": \"\\ud800\"}",          // high surrogate alone
+      "{\"a\": \"\\ud800\\u0041\"}",   // high surrogate followed by something else
+      "{\"a\": 1e400}",                // beyond the largest double
+      "{\"a\": 1",                     // unfinished
+      "",
+      "5", "\"text\"", "true", "null",  // roots that are not containers
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    writeFile("t.json", text);
+    CJSON_Exp& document = openDocument("t.json", false);
+    EXPECT_TRUE(document.IsExist());
+    EXPECT_TRUE(document.IsObject());
+    EXPECT_EQ(document.GetMemberCount(), 0u);
+    EXPECT_EQ(readFile("t.json"), text);
+    document.SetInt("b", 2, false);
+    EXPECT_EQ(readFile("t.json"), "{\n    \"b\": 2\n}");
+  }
+}
+
+TEST_F(DocumentFile, AcceptedTexts) {
+  writeFile("t.json", " \t\r\n[1,\r\n\t2] \r\n\t");
+  CJSON_Exp& array = openDocument("t.json", false);
+  EXPECT_TRUE(array.IsArray());
+  EXPECT_FALSE(array.IsObject());
+  EXPECT_EQ(array.GetMemberCount(), 2u);
+  array.PushBackInt(3);
+  EXPECT_EQ(readFile("t.json"), "[\n    1,\n    2,\n    3\n]");
+
+  // Escapes become UTF-8, other bytes are taken as they stand, and duplicate names are all kept.
+  writeFile("t.json",
+            "{\"e\": \"\\u00e9\\ud83d\\ude00\\/\\b\\f\\n\\r\\t\\\"\\\\\", \"raw\": \"\xFF\xC3\xA9\","
+            " \"d\": 1, \"d\": 2}");
+  CJSON_Exp& object = openDocument("t.json", false);
+  EXPECT_STREQ(object["e"].GetString(), "\xC3\xA9\xF0\x9F\x98\x80/\b\f\n\r\t\"\\");
+  EXPECT_STREQ(object["raw"].GetString(), "\xFF\xC3\xA9");
+  EXPECT_EQ(object.GetMemberCount(), 4u);
+  EXPECT_EQ(object["d"].GetInt(), 1);
+  object.SetInt("d", 3, true);   // replaces the first only
+  EXPECT_EQ(readFile("t.json"),
+            "{\n    \"e\": \"\xC3\xA9\xF0\x9F\x98\x80/\\b\\f\\n\\r\\t\\\"\\\\\",\n"
+            "    \"raw\": \"\xFF\xC3\xA9\",\n    \"d\": 3,\n    \"d\": 2\n}");
+}
+
+TEST_F(DocumentFile, FileLargerThanTheReadBufferLoadsWhole) {
+  std::string text = "[";
+  for (int i = 0; i < 3000; ++i) {
+    text += i ? ",\n    \"" : "\n    \"";
+    text += std::to_string(i) + std::string(40, 'x') + "\"";
+  }
+  text += "\n]";
+  ASSERT_GT(text.size(), 2u * 65536u);
+  writeFile("big.json", text);
+
+  CJSON_Exp& document = openDocument("big.json", false);
+  ASSERT_EQ(document.GetMemberCount(), 3000u);
+  EXPECT_EQ(std::string(document[2999].GetString()), "2999" + std::string(40, 'x'));
+  document.PushBackBool(false);
+  EXPECT_EQ(readFile("big.json"), text.substr(0, text.size() - 2) + ",\n    false\n]");
+}
+
+TEST_F(DocumentFile, TextWritten) {
+  CJSON_Exp& document = openDocument("w.json", true);
+  char control[] = "a\tb\x01" "c\x1F\x7F\x80\xFF/\"\\\b\f\n\r";
+  document.SetString("s", control, false);
+  document.SetDouble("d0.1", 0.1, false);
+  document.SetFloat("f0.1", 0.1f, false);
+  document.SetDouble("one", 1.0, false);
+  document.SetDouble("half", 0.5, false);
+  document.SetDouble("small", 0.000001, false);
+  document.SetDouble("tiny", 1e-7, false);
+  document.SetDouble("below", 9.99e-7, false);
+  document.SetDouble("1e20", 1e20, false);
+  document.SetDouble("1e21", 1e21, false);
+  document.SetDouble("big", 1.234e33, false);
+  document.SetDouble("zero", 0.0, false);
+  document.SetDouble("minus", -0.0, false);
+  document.SetDouble("max", DBL_MAX, false);
+  document.SetInt("int", -2147483647 - 1, false);
+  document.SetBool("no", false, false);
+  document.SetObject("empty");
+  document.SetArray("list").PushBackArray();
+  SObject_Exp& nested = document.SetObject("nested");
+  nested.SetArray("a").PushBackObject().SetBool("b", true, false);
+  nested.SetObject("o").SetString("k", "v", false);
+  EXPECT_EQ(readFile("w.json"),
+            "{\n"
+            "    \"s\": \"a\\tb\\u0001c\\u001F\x7F\x80\xFF/\\\"\\\\\\b\\f\\n\\r\",\n"
+            "    \"d0.1\": 0.1,\n"
+            "    \"f0.1\": 0.10000000149011612,\n"
+            "    \"one\": 1.0,\n"
+            "    \"half\": 0.5,\n"
+            "    \"small\": 0.000001,\n"
+            "    \"tiny\": 1e-7,\n"
+            "    \"below\": 9.99e-7,\n"
+            "    \"1e20\": 100000000000000000000.0,\n"
+            "    \"1e21\": 1e21,\n"
+            "    \"big\": 1.234e33,\n"
+            "    \"zero\": 0.0,\n"
+            "    \"minus\": -0.0,\n"
+            "    \"max\": 1.7976931348623157e308,\n"
+            "    \"int\": -2147483648,\n"
+            "    \"no\": false,\n"
+            "    \"empty\": {},\n"
+            "    \"list\": [\n"
+            "        []\n"
+            "    ],\n"
+            "    \"nested\": {\n"
+            "        \"a\": [\n"
+            "            {\n"
+            "                \"b\": true\n"
+            "            }\n"
+            "        ],\n"
+            "        \"o\": {\n"
+            "            \"k\": \"v\"\n"
+            "        }\n"
+            "    }\n"
+            "}");
+}
+
+TEST_F(DocumentFile, NotFiniteNumbersAreStoredAsNull) {
+  CJSON_Exp& document = openDocument("n.json", true);
+  document.SetDouble("nan", NAN, false);
+  document.SetDouble("inf", INFINITY, false);
+  document.SetFloat("fnan", NAN, false);
+  document.SetFloat("finf", -INFINITY, false);
+  SObject_Exp& list = document.SetArray("list");
+  list.PushBackDouble(-INFINITY);
+  list.PushBackFloat(INFINITY);
+  list.PushBackDouble(2.5);
+  EXPECT_EQ(readFile("n.json"),
+            "{\n    \"nan\": null,\n    \"inf\": null,\n    \"fnan\": null,\n    \"finf\": null,\n"
+            "    \"list\": [\n        null,\n        null,\n        2.5\n    ]\n}");
+  EXPECT_FALSE(document["nan"].IsDouble());
+  EXPECT_EQ(document["inf"].GetDouble(), 0.0);
+
+  // Overwriting a good value with NaN leaves a complete file too.
+  document.SetDouble("good", 1.5, false);
+  document.SetDouble("good", NAN, true);
+  EXPECT_EQ(readFile("n.json"),
+            "{\n    \"nan\": null,\n    \"inf\": null,\n    \"fnan\": null,\n    \"finf\": null,\n"
+            "    \"list\": [\n        null,\n        null,\n        2.5\n    ],\n    \"good\": null\n}");
+}
+
+TEST_F(DocumentFile, WriteBackFollowsTheCurrentFolder) {
+  CJSON_Exp document("a.json", true);
+  document.SetInt("x", 1, false);
+  ASSERT_TRUE(CreateDirectoryA("other", nullptr));
+  ASSERT_TRUE(CreateDirectoryA("other\\Configs", nullptr));
+  ASSERT_TRUE(SetCurrentDirectoryA("other"));
+  document.SetInt("y", 2, false);
+  ASSERT_TRUE(SetCurrentDirectoryA(".."));
+  EXPECT_EQ(readFile("configs\\a.json"), "{\n    \"x\": 1\n}");
+  EXPECT_EQ(readFile("other\\configs\\a.json"), "{\n    \"x\": 1,\n    \"y\": 2\n}");
+}
+
+TEST_F(DocumentFile, ReadOnlyFileKeepsItsTextAndTheTreeKeepsTheChange) {
+  writeFile("r.json", "{\"a\": 1}");
+  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_READONLY));
+  CJSON_Exp& document = openDocument("r.json", false);
+  document.SetInt("b", 2, false);
+  EXPECT_EQ(readFile("r.json"), "{\"a\": 1}");
+  EXPECT_FALSE(fileExists("r.json.tmp"));
+  EXPECT_EQ(document["b"].GetInt(), 2);
+  EXPECT_FALSE(WriteBack(*document.record));
+
+  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_NORMAL));
+  document.SetInt("c", 3, false);
+  EXPECT_EQ(readFile("r.json"), "{\n    \"a\": 1,\n    \"b\": 2,\n    \"c\": 3\n}");
+  EXPECT_TRUE(WriteBack(*document.record));
+}
+
+TEST_F(DocumentFile, WritesInPlaceWhenNoTemporaryFileCanBeMade) {
+  writeFile("p.json", "{\"a\": 1}");
+  ASSERT_TRUE(CreateDirectoryA("p.json.tmp", nullptr));   // the temporary file's name is taken
+  CJSON_Exp& document = openDocument("p.json", false);
+  document.SetInt("b", 2, false);
+  EXPECT_EQ(readFile("p.json"), "{\n    \"a\": 1,\n    \"b\": 2\n}");
+  EXPECT_TRUE(isFolder("p.json.tmp"));
+  EXPECT_TRUE(WriteBack(*document.record));
+
+  // A stale temporary file left behind is simply replaced.
+  ASSERT_TRUE(RemoveDirectoryA("p.json.tmp"));
+  writeFile("p.json.tmp", "stale");
+  document.Clear("a");
+  EXPECT_EQ(readFile("p.json"), "{\n    \"b\": 2\n}");
+  EXPECT_FALSE(fileExists("p.json.tmp"));
+}
+
+}  // namespace
