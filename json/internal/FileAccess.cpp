@@ -22,14 +22,21 @@ void makeFolder(const char* path) {
 #endif
 }
 
-// Moves the complete temporary file over the target. A read-only target refuses.
-static bool moveOver(const char* temporary, const char* path) {
+// Whether the file exists and must not be written; replacing it by a move would not ask.
+static bool isReadOnly(const char* path) {
 #ifdef _WIN32
   DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+#else
+  return access(path, F_OK) == 0 && access(path, W_OK) != 0;
+#endif
+}
+
+// Moves the complete temporary file over the target.
+static bool moveOver(const char* temporary, const char* path) {
+#ifdef _WIN32
   return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != 0;
 #else
-  if (access(path, F_OK) == 0 && access(path, W_OK) != 0) return false;   // rename would ignore it
   return rename(temporary, path) == 0;
 #endif
 }
@@ -42,6 +49,7 @@ static bool writeAndClose(FILE* file, const char* bytes, size_t size) {
 }
 
 bool replaceFile(const char* path, const char* bytes, size_t size) {
+  if (isReadOnly(path)) return false;   // a read-only file keeps its text, whichever way it would go
   std::string temporary = std::string(path) + kTemporarySuffix;
   FILE* file = fopen(temporary.c_str(), "wb");
   if (!file) {

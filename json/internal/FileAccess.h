@@ -16,6 +16,7 @@ void makeFolder(const char* path);
 
 // Replaces the whole content of the file at path with size bytes. The bytes go to a temporary file
 // beside it first, which then takes the file's place, so the file never holds a partial text; only
-// when no temporary file can be made there is the file rewritten in place. False when the file
-// could not be replaced (it keeps its old content, apart from a failed in-place write).
+// when no temporary file can be made there is the file rewritten in place. A read-only file is left
+// alone. False when the file could not be replaced (it keeps its old content, apart from a failed
+// in-place write).
 bool replaceFile(const char* path, const char* bytes, size_t size);

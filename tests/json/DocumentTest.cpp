@@ -1,6 +1,7 @@
 // Documents and their files: construction, loading, the text written, and safe replacement.
 #include "CJSON_Exp.h"
 #include "json/Document.h"
+#include "json/NodeRecord.h"
 #include "support/TempFolder.h"
 
 #include <windows.h>
@@ -255,6 +256,15 @@ TEST_F(DocumentFile, NotFiniteNumbersAreStoredAsNull) {
   EXPECT_EQ(readFile("n.json"),
             "{\n    \"nan\": null,\n    \"inf\": null,\n    \"fnan\": null,\n    \"finf\": null,\n"
             "    \"list\": [\n        null,\n        null,\n        2.5\n    ],\n    \"good\": null\n}");
+
+  // A text the writer cannot finish never reaches the file, and the next complete one does.
+  const std::string before = readFile("n.json");
+  document["good"].record->value->SetDouble(NAN);
+  EXPECT_FALSE(WriteBack(*document.record));
+  EXPECT_EQ(readFile("n.json"), before);
+  EXPECT_FALSE(fileExists("n.json.tmp"));
+  document.SetInt("good", 1, true);
+  EXPECT_EQ(readFile("n.json"), before.substr(0, before.size() - 6) + "1\n}");
 }
 
 TEST_F(DocumentFile, WriteBackFollowsTheCurrentFolder) {
@@ -279,9 +289,15 @@ TEST_F(DocumentFile, ReadOnlyFileKeepsItsTextAndTheTreeKeepsTheChange) {
   EXPECT_EQ(document["b"].GetInt(), 2);
   EXPECT_FALSE(WriteBack(*document.record));
 
+  // Nor is it written in place when no temporary file can be made beside it.
+  ASSERT_TRUE(CreateDirectoryA("r.json.tmp", nullptr));
+  document.SetInt("d", 4, false);
+  EXPECT_EQ(readFile("r.json"), "{\"a\": 1}");
+  ASSERT_TRUE(RemoveDirectoryA("r.json.tmp"));
+
   ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_NORMAL));
   document.SetInt("c", 3, false);
-  EXPECT_EQ(readFile("r.json"), "{\n    \"a\": 1,\n    \"b\": 2,\n    \"c\": 3\n}");
+  EXPECT_EQ(readFile("r.json"), "{\n    \"a\": 1,\n    \"b\": 2,\n    \"d\": 4,\n    \"c\": 3\n}");
   EXPECT_TRUE(WriteBack(*document.record));
 }
 
