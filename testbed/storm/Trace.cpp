@@ -1,0 +1,147 @@
+// The call trace: one line per call appended to StormTrace.txt in the current folder.
+//
+// Line format (also in README.md; tests and the stand-in game parse it):
+//
+//   ORDINAL FUNCTION ARGUMENTS -> RESULT OUTPUTS
+//
+// - Pieces are separated by one space; the line ends with CR LF. ARGUMENTS or OUTPUTS may be empty
+//   (then the space before them is absent too).
+// - ORDINAL is decimal, FUNCTION the name without prefix (OpenArchive, LoadFileEx, ...).
+// - ARGUMENTS in the call's argument order; a text argument (path, file name) is written in double
+//   quotes with no key, a null pointer as null; a handle as A<n> (archive), F<n> (file) or B<n>
+//   (LoadFile buffer), where n counts up from 1 per kind for the whole process, null for a null
+//   handle and unknown for one the library does not know (closed, freed or never given out);
+//   any other argument as key=decimal (priority=10 flags=0 extra=0 distance=-4).
+// - RESULT is the returned 32-bit value in decimal (1/0 for truth values, 4294967295 for
+//   INVALID_FILE_SIZE or INVALID_SET_FILE_POINTER).
+// - OUTPUTS are key=value pairs: what the call gave back (archive=A1 file=F2 buffer=B1 size=42
+//   read=10 high=0 name="..." path="..."), from="PATH" naming the archive that served a file, and on
+//   failure why="REASON" first.
+// - Inside quotes every byte is written as it is, except a double quote and control characters,
+//   which become '?'; a text longer than 1024 bytes is cut there and ends in "...".
+//
+// Example:  266 OpenArchive ".\mods\Demo\Mpqs\data.mpq" priority=10 flags=0 -> 1 archive=A1
+#include "Trace.h"
+
+#include <windows.h>
+
+namespace {
+const char* const gTraceFile = "StormTrace.txt";
+const unsigned gMaxQuoted = 1024;
+}  // namespace
+
+TraceLine::TraceLine(unsigned ordinal, const char* function) : length(0) {
+  appendDecimal(ordinal);
+  append(" ");
+  append(function);
+}
+
+void TraceLine::append(const char* piece) {
+  while (*piece && length < sizeof line - 3) line[length++] = *piece++;   // room for CR LF and NUL
+  line[length] = 0;
+}
+
+void TraceLine::appendDecimal(uint64_t value) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = (char)('0' + value % 10);
+    value /= 10;
+  } while (value);
+  char text[24];
+  for (int i = 0; i < count; ++i) text[i] = digits[count - 1 - i];
+  text[count] = 0;
+  append(text);
+}
+
+void TraceLine::appendQuoted(const char* value) {
+  if (!value) {
+    append("null");
+    return;
+  }
+  char quoted[gMaxQuoted + 8];
+  unsigned n = 0;
+  quoted[n++] = '"';
+  unsigned i = 0;
+  for (; value[i] && i < gMaxQuoted; ++i) {
+    unsigned char c = (unsigned char)value[i];
+    quoted[n++] = (c < 0x20 || c == 0x7F || c == '"') ? '?' : (char)c;
+  }
+  if (value[i]) {
+    quoted[n++] = '.';
+    quoted[n++] = '.';
+    quoted[n++] = '.';
+  }
+  quoted[n++] = '"';
+  quoted[n] = 0;
+  append(quoted);
+}
+
+void TraceLine::text(const char* value) {
+  append(" ");
+  appendQuoted(value);
+}
+
+void TraceLine::text(const char* key, const char* value) {
+  append(" ");
+  append(key);
+  append("=");
+  appendQuoted(value);
+}
+
+void TraceLine::number(const char* key, uint64_t value) {
+  append(" ");
+  append(key);
+  append("=");
+  appendDecimal(value);
+}
+
+void TraceLine::signedNumber(const char* key, int64_t value) {
+  append(" ");
+  append(key);
+  append(value < 0 ? "=-" : "=");
+  appendDecimal(value < 0 ? 0 - (uint64_t)value : (uint64_t)value);
+}
+
+void TraceLine::appendHandle(char kind, const void* raw, unsigned id) {
+  if (!raw) {
+    append("null");
+  } else if (!id) {
+    append("unknown");
+  } else {
+    char prefix[2] = {kind, 0};
+    append(prefix);
+    appendDecimal(id);
+  }
+}
+
+void TraceLine::handle(char kind, const void* raw, unsigned id) {
+  append(" ");
+  appendHandle(kind, raw, id);
+}
+
+void TraceLine::handle(const char* key, char kind, const void* raw, unsigned id) {
+  append(" ");
+  append(key);
+  append("=");
+  appendHandle(kind, raw, id);
+}
+
+void TraceLine::result(uint64_t value) {
+  append(" -> ");
+  appendDecimal(value);
+}
+
+TraceLine::~TraceLine() {
+  DWORD lastError = GetLastError();
+  line[length++] = '\r';
+  line[length++] = '\n';
+  HANDLE file = CreateFileA(gTraceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {   // a trace that cannot be written must not change the call
+    DWORD written;
+    ::WriteFile(file, line, length, &written, nullptr);
+    CloseHandle(file);
+  }
+  SetLastError(lastError);
+}
