@@ -4,3 +4,4 @@ test:
 	scripts/test
 demo:
 	scripts/demo
+sdk: ; scripts/sdk

@@ -52,7 +52,7 @@ function(corvane_microsoft_addon name)
   add_custom_command(OUTPUT ${dll}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${A_OUTPUT_DIRECTORY}
     COMMAND ${CORVANE_LLD_LINK} /nologo /dll /machine:x86 /nodefaultlib /safeseh:no /entry:${A_ENTRY}
-            /out:${dll} ${objects} ${CORVANE_MSVC_IMPORT} ${CORVANE_MICROSOFT_SYSTEM_LIBS}
+            /out:${dll} /implib:${work}/${name}.lib ${objects} ${CORVANE_MSVC_IMPORT} ${CORVANE_MICROSOFT_SYSTEM_LIBS}
     DEPENDS ${objects} ${CORVANE_MSVC_IMPORT} ${CORVANE_MICROSOFT_SYSTEM_LIBS}
     COMMENT "Linking ${name}.dll with lld-link against Corvane.lib")
   add_custom_target(${name} ALL DEPENDS ${dll})
