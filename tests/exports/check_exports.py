@@ -1,6 +1,7 @@
 """Checks Corvane.exe's export table and the two import libraries against the names that the
 compilers give the public headers' declarations (oracle.py), on the host: no Windows program runs.
-   check_exports.py INCLUDE_DIR Corvane.exe Corvane.lib libCorvane.a AbiCheck.dll"""
+   check_exports.py INCLUDE_DIR Corvane.exe Corvane.lib libCorvane.a AbiCheck.dll EXAMPLE_MINGW EXAMPLE_MICROSOFT
+The last two are the SDK's example add-on built with MinGW and the Microsoft way."""
 import sys
 
 import oracle
@@ -114,7 +115,16 @@ def check_microsoft_addon(report, declarations, image):
                  sorted(d.microsoft for d in declarations), sorted(n for n in imported if isinstance(n, str)))
 
 
-def main(include_dir, exe, msvc_lib, mingw_lib, addon):
+def check_example_addons(report, mingw_build, microsoft_build):
+    """One source built against each import library binds the very same exported names."""
+    mingw = mingw_build.imports().get("Corvane.exe", [])
+    microsoft = microsoft_build.imports().get("Corvane.exe", [])
+    report.check("the example add-on binds some names", True, len(microsoft) > 3)
+    report.check("the example add-on binds the same names through libCorvane.a as through Corvane.lib",
+                 sorted(microsoft), sorted(mingw))
+
+
+def main(include_dir, exe, msvc_lib, mingw_lib, addon, example_mingw, example_microsoft):
     report = Report()
     declarations = oracle.declared_functions(include_dir)
     check_headers(report, declarations)
@@ -122,9 +132,11 @@ def main(include_dir, exe, msvc_lib, mingw_lib, addon):
     check_microsoft_import_library(report, declarations, open(msvc_lib, "rb").read())
     check_mingw_import_library(report, declarations, open(mingw_lib, "rb").read())
     check_microsoft_addon(report, declarations, pefiles.PeImage(open(addon, "rb").read()))
+    check_example_addons(report, pefiles.PeImage(open(example_mingw, "rb").read()),
+                         pefiles.PeImage(open(example_microsoft, "rb").read()))
     print("%d passed, %d failed" % (report.passed, report.failed))
     return 1 if report.failed else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:6]))
+    sys.exit(main(*sys.argv[1:8]))
