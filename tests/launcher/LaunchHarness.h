@@ -1,0 +1,44 @@
+// Laying out a game folder and running Corvane.exe in it as a real process under the test's eyes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A warning box that the launcher raised; the harness read it and dismissed it with OK.
+struct WarningBox {
+  std::string caption;
+  std::string text;
+  bool owned;      // the box had an owner window
+  bool okOnly;     // it had an OK button and no Cancel button
+};
+
+struct LaunchResult {
+  bool ended;                      // false: the launcher hung and was terminated
+  unsigned long exitCode;
+  std::vector<WarningBox> boxes;   // in the order they appeared
+};
+
+// <build>\bin\ (this program's folder) and <build>\testbed\, each with a trailing backslash.
+std::string binFolder();
+std::string testbedFolder();
+
+// Copies Corvane.exe, the stand-in Storm.dll, the engine archive Corvane.mpq and the stand-in game
+// module gameModule (from the testbed, under the name Game.dll; empty: none) into the current folder.
+void layOutGame(const std::string& gameModule = "Game.dll");
+// Makes .\mods\NAME\ with manifest.json holding manifest (no manifest when it is null).
+void writeMod(const std::string& name, const char* manifest);
+// Copies a file of the build tree to path under the current folder, making its folders.
+void copyInto(const std::string& source, const std::string& path);
+void makeFolders(const std::string& path);
+
+// The file the launcher's start-up trace goes to when asked for.
+extern const char* const kLaunchTrace;
+
+// Runs .\Corvane.exe with arguments in the current folder and waits for it to end, dismissing every
+// warning box it shows. With traced true the start-up trace is asked for (CORVANE_TRACE).
+LaunchResult launch(const std::string& arguments, bool traced = true);
+
+// Text split into lines at line feeds, each without its CR; no empty last line.
+std::vector<std::string> linesOf(const std::string& text);
+// The lines of text that begin with prefix.
+std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix);
