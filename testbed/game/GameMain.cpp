@@ -1,0 +1,70 @@
+// GameMain, the stand-in game's entry: a short scripted game that writes "GameReport.txt".
+#include "testbed/game/AddressInfo.h"
+#include "testbed/game/Archives.h"
+#include "testbed/game/CursorAndIcon.h"
+#include "testbed/game/ImportBinding.h"
+#include "testbed/game/PatchSites.h"
+#include "testbed/game/RaceCases.h"
+#include "testbed/game/Report.h"
+#include "testbed/game/WindowScene.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+using namespace GameReport;
+
+namespace {
+std::string fileNameOf(HMODULE module) {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(module, path, MAX_PATH);
+  const char* name = strrchr(path, '\\');
+  return name ? name + 1 : path;
+}
+
+void reportModule(ReportWriter& report, HMODULE module) {
+  HMODULE self = GetModuleHandleA("Game.dll");
+  report.put("module", hex32((DWORD)module));
+  report.put("module.self", hex32((DWORD)self));
+  report.put("module.same", module == self ? "yes" : "no");
+  report.put("exe", fileNameOf(nullptr));
+  report.put("imports.user32", user32Binding());
+  report.put("imports.storm", stormBinding());
+}
+
+// The game reads its version text through the pointer operand at 0x58BF7F.
+void reportVersion(ReportWriter& report, HMODULE game) {
+  DWORD text;
+  memcpy(&text, (const char*)game + kVersionPointer, 4);
+  report.put("version", textAt(text));
+  report.put("version.src", sourceOf(text, game));
+}
+}
+
+// __stdcall, one argument: the game module's own handle. TRUE when the whole script ran.
+extern "C" BOOL __stdcall GameMain(HMODULE module) {
+  ReportWriter report;
+  if (!report.open(kFileName)) return FALSE;
+  report.put("report", "Corvane stand-in game");
+  reportModule(report, module);
+  reportPatchSites(report, module);
+  reportVersion(report, module);
+
+  HWND window = nullptr;
+  if (bindUser32()) {
+    window = openWindow(report, module);
+    reportCursorsAndIcons(report);
+  } else {
+    report.put("window", "no user32");
+  }
+
+  GameArchives archives;
+  openArchives(report, archives);
+  requestFiles(report);
+  reportRaces(report, module);
+
+  if (window) closeWindow(window, module);
+  closeArchives(report, archives);
+  report.put("end", "ok");
+  return TRUE;
+}

@@ -1,0 +1,67 @@
+// user32 without an import descriptor: the compiler calls every user32 function through its import
+// slot "__imp__NAME@SIZE"; this file defines those slots itself and fills them from GetProcAddress,
+// so the game's code is the same as with the import table and user32 is absent from it.
+#include "testbed/game/ImportBinding.h"
+
+#include <windows.h>
+
+extern "C" {
+FARPROC gSlotRegisterClassA __asm__("__imp__RegisterClassA@4") = nullptr;
+FARPROC gSlotUnregisterClassA __asm__("__imp__UnregisterClassA@8") = nullptr;
+FARPROC gSlotCreateWindowExA __asm__("__imp__CreateWindowExA@48") = nullptr;
+FARPROC gSlotDestroyWindow __asm__("__imp__DestroyWindow@4") = nullptr;
+FARPROC gSlotShowWindow __asm__("__imp__ShowWindow@8") = nullptr;
+FARPROC gSlotUpdateWindow __asm__("__imp__UpdateWindow@4") = nullptr;
+FARPROC gSlotSetWindowTextA __asm__("__imp__SetWindowTextA@8") = nullptr;
+FARPROC gSlotGetWindowTextA __asm__("__imp__GetWindowTextA@12") = nullptr;
+FARPROC gSlotDefWindowProcA __asm__("__imp__DefWindowProcA@16") = nullptr;
+FARPROC gSlotPeekMessageA __asm__("__imp__PeekMessageA@20") = nullptr;
+FARPROC gSlotTranslateMessage __asm__("__imp__TranslateMessage@4") = nullptr;
+FARPROC gSlotDispatchMessageA __asm__("__imp__DispatchMessageA@4") = nullptr;
+FARPROC gSlotMsgWaitForMultipleObjects __asm__("__imp__MsgWaitForMultipleObjects@20") = nullptr;
+FARPROC gSlotLoadCursorA __asm__("__imp__LoadCursorA@8") = nullptr;
+FARPROC gSlotLoadImageA __asm__("__imp__LoadImageA@24") = nullptr;
+FARPROC gSlotGetIconInfo __asm__("__imp__GetIconInfo@8") = nullptr;
+FARPROC gSlotDestroyIcon __asm__("__imp__DestroyIcon@4") = nullptr;
+}
+
+namespace {
+struct Slot {
+  FARPROC* slot;
+  const char* name;
+};
+const Slot kSlots[] = {
+  {&gSlotRegisterClassA, "RegisterClassA"},
+  {&gSlotUnregisterClassA, "UnregisterClassA"},
+  {&gSlotCreateWindowExA, "CreateWindowExA"},
+  {&gSlotDestroyWindow, "DestroyWindow"},
+  {&gSlotShowWindow, "ShowWindow"},
+  {&gSlotUpdateWindow, "UpdateWindow"},
+  {&gSlotSetWindowTextA, "SetWindowTextA"},
+  {&gSlotGetWindowTextA, "GetWindowTextA"},
+  {&gSlotDefWindowProcA, "DefWindowProcA"},
+  {&gSlotPeekMessageA, "PeekMessageA"},
+  {&gSlotTranslateMessage, "TranslateMessage"},
+  {&gSlotDispatchMessageA, "DispatchMessageA"},
+  {&gSlotMsgWaitForMultipleObjects, "MsgWaitForMultipleObjects"},
+  {&gSlotLoadCursorA, "LoadCursorA"},
+  {&gSlotLoadImageA, "LoadImageA"},
+  {&gSlotGetIconInfo, "GetIconInfo"},
+  {&gSlotDestroyIcon, "DestroyIcon"},
+};
+}
+
+bool bindUser32() {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!user32) user32 = LoadLibraryA("user32.dll");
+  bool all = user32 != nullptr;
+  for (const Slot& s : kSlots) {
+    *s.slot = user32 ? GetProcAddress(user32, s.name) : nullptr;
+    all = all && *s.slot;
+  }
+  return all;
+}
+
+const char* user32Binding() {
+  return "lookup";
+}
