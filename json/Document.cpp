@@ -32,7 +32,9 @@ void Open(CJSON_Exp& document, const char* path, bool create) {
   FILE* file = nullptr;
   if (path) {
     file = fopen(path, "rb");
-    if (!file && create) file = fopen(path, "wb");   // created empty; first written at the first change
+    // Created empty, and first written at the first change; a file that exists but cannot be read
+    // (locked, no permission) is never truncated.
+    if (!file && create && !pathExists(path)) file = fopen(path, "wb");
   }
 
   rapidjson::Document* tree = new rapidjson::Document();

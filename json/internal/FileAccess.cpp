@@ -2,17 +2,22 @@
 #include "json/internal/FileAccess.h"
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <string>
 
 #ifdef _WIN32
 #include <direct.h>
 #include <windows.h>
 #else
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 static const char kTemporarySuffix[] = ".tmp";   // the temporary file is the path with this appended
+
+bool pathExists(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0;
+}
 
 void makeFolder(const char* path) {
 #ifdef _WIN32

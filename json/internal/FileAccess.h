@@ -11,6 +11,9 @@ const char* const kConfigFolder = "configs";        // case matters here: the fo
 const char* const kConfigPrefix = "./configs/";
 #endif
 
+// Whether anything (file or folder) exists at path.
+bool pathExists(const char* path);
+
 // Creates one folder; an existing folder or any failure is ignored.
 void makeFolder(const char* path);
 

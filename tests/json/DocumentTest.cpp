@@ -301,6 +301,18 @@ TEST_F(DocumentFile, ReadOnlyFileKeepsItsTextAndTheTreeKeepsTheChange) {
   EXPECT_TRUE(WriteBack(*document.record));
 }
 
+TEST_F(DocumentFile, ExistingFileThatCannotBeReadIsNeverTruncated) {
+  writeFile("held.json", "{\"kept\": true}");
+  // Another process holds the file so that it may be written but not read.
+  HANDLE holder = CreateFileA("held.json", GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  CJSON_Exp& document = openDocument("held.json", true);
+  EXPECT_FALSE(document.IsExist());
+  CloseHandle(holder);
+  EXPECT_EQ(readFile("held.json"), "{\"kept\": true}");
+}
+
 TEST_F(DocumentFile, WritesInPlaceWhenNoTemporaryFileCanBeMade) {
   writeFile("p.json", "{\"a\": 1}");
   ASSERT_TRUE(CreateDirectoryA("p.json.tmp", nullptr));   // the temporary file's name is taken
