@@ -1,6 +1,7 @@
-// The game's cursor and icon loads, through its import table, told apart from what the real user32
-// functions give for the launcher's and the game's own resources.
+// The game's cursor and icon loads, through its import table.
 #pragma once
+
+// Each result is told apart from what the real user32 functions give for known resources.
 
 #include "testbed/game/ReportWriter.h"
 

@@ -1,5 +1,6 @@
-/* The stand-in game's code at the fixed offsets that the launcher patches, with the game's own
-   built-in behaviour (four races) and a capture point wherever that code continues. */
+/* The stand-in game's code at the fixed offsets that the launcher patches. */
+
+/* The game's own built-in behaviour (four races), and a capture point wherever that code goes on. */
 
         .intel_syntax noprefix
 

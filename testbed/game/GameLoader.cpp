@@ -1,4 +1,5 @@
 // GameLoader.exe: loads Game.dll from the current folder, calls GameMain(module), releases it.
+
 // Exit codes: 0 when GameMain was called, 2 when Game.dll did not load, 3 when it has no GameMain.
 #include <windows.h>
 

@@ -1,6 +1,8 @@
-/* The race harness: raceRun enters a site as the game's own code would, by a jump with the
-   registers set; raceCapture, called from every capture point of GameImage.S, records what it
-   sees and unwinds to raceRun's caller. Layouts are RaceEntry and RaceExit of RaceDriver.h. */
+/* The race harness: enters a game code site, catches the registers where it comes out. */
+
+/* raceRun enters a site as the game's own code would, by a jump with the registers set;
+   raceCapture, called from every capture point of GameImage.S, records what it sees and unwinds to
+   raceRun's caller. Layouts are RaceEntry and RaceExit of RaceDriver.h. */
 
         .intel_syntax noprefix
 

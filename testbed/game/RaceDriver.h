@@ -1,6 +1,7 @@
-// The race harness: enters a code site of the game with chosen registers and catches the registers
-// and stack where the code comes out, at one of the capture points of GameImage.S.
+// The race harness: enters a game code site with chosen registers, catches where it comes out.
 #pragma once
+
+// The code comes out at one of the capture points of GameImage.S, which record registers and stack.
 
 #include <cstddef>
 #include <cstdint>

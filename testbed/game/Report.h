@@ -1,7 +1,8 @@
 // The stand-in game's report "GameReport.txt": its fixed inputs, the offsets it names, and a reader.
+#pragma once
+
 // Every key is described in testbed/game/README.md; the report is one "key=value" per line, the value
 // running unchanged to the end of the line (trailing blanks included).
-#pragma once
 
 #include <cstdint>
 #include <map>

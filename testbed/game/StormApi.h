@@ -1,7 +1,8 @@
 // The archive library's functions that the game calls, by ordinal of Storm.dll (callee cleans up).
+#pragma once
+
 // Game.dll reaches them through its import table (import library made from Storm.def); the variant
 // that imports nothing from Storm.dll defines them in StormLookedUp.cpp.
-#pragma once
 
 #include <windows.h>
 

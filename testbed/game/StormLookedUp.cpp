@@ -1,5 +1,6 @@
-// The archive library reached without an import: each function looks up its ordinal of Storm.dll
-// at every call (the variant of Game.dll that imports nothing from Storm.dll).
+// The archive library reached without an import (the variant of Game.dll without a Storm import).
+
+// Each function looks up its ordinal of Storm.dll at every call.
 #include "testbed/game/ImportBinding.h"
 #include "testbed/game/StormApi.h"
 

@@ -1,6 +1,8 @@
-// user32 without an import descriptor: the compiler calls every user32 function through its import
-// slot "__imp__NAME@SIZE"; this file defines those slots itself and fills them from GetProcAddress,
-// so the game's code is the same as with the import table and user32 is absent from it.
+// user32 without an import descriptor (the variant of Game.dll without a user32 import).
+
+// The compiler calls every user32 function through its import slot "__imp__NAME@SIZE"; this file
+// defines those slots itself and fills them from GetProcAddress, so the game's code is the same as
+// with the import table and user32 is absent from it.
 #include "testbed/game/ImportBinding.h"
 
 #include <windows.h>

@@ -1,5 +1,4 @@
-// The built stand-in game modules read from disk: code at every fixed offset, imports and exports,
-// and variants that differ only in the export and import they drop.
+// The built stand-in game modules read from disk: fixed code, imports, exports, variants.
 #include "support/TempFolder.h"
 #include "testbed/game/PeFile.h"
 #include "testbed/game/Report.h"

@@ -1,5 +1,4 @@
-// The stand-in game run by GameLoader.exe in a fresh folder, without the launcher: its report shows
-// the game's own behaviour everywhere (built-in races, own version text, titles and icons untouched).
+// The stand-in game run without the launcher, and with the launcher's raw writes applied in process.
 #include "support/TempFolder.h"
 #include "testbed/game/PeFile.h"
 #include "testbed/game/Report.h"
@@ -165,6 +164,66 @@ Expected builtIn(const std::string& site, uint32_t v) {
   e.at = v == 0 ? kExitGateBRefuse : kExitGateBAccept;
   if (v != 0) e.ecx = 0;
   return e;
+}
+
+// The raw blocks after the launcher's writes, with race count n in the byte at 0x3A31F6. The
+// six stub sites stay the game's own.
+Expected rawPatched(const std::string& site, uint32_t v, uint32_t n) {
+  Expected e;
+  uint32_t stripped = v >= 100 ? v - 100 : v;
+  if (site == "race.slot" || site == "race.slot12") {
+    e.ecx = kRecordWord1A4;
+    e.edx = site == "race.slot12" ? kSlotKind12 : kInEdx;
+    e.eax = site == "race.slot12" ? 0 : stripped;
+    e.at = kExitSlotLauncher;
+    return e;
+  }
+  if (site == "race.pick") {
+    e.ecx = stripped;
+    if (stripped == 0) {
+      e.edx = 0;
+      e.at = kExitPickRandom;
+    } else {
+      e.edx = stripped;
+      e.at = (int32_t)stripped <= (int32_t)n ? kExitPickValid : kExitPickInvalid;
+    }
+    return e;
+  }
+  if (site == "race.swap") {
+    e.eax = v;
+    e.esi = v;
+    e.esp = -4;
+    e.at = kExitSwapLauncher;
+    return e;
+  }
+  if (site == "race.limit" || site == "race.cap") {
+    e.eax = v;
+    e.at = site == "race.limit" ? kExitLimitAccept : kExitCapAccept;
+    return e;
+  }
+  if (site == "race.count") {
+    e.eax = v;
+    e.edx = v - 1;
+    e.at = kExitCountAccept;
+    return e;
+  }
+  if (site == "race.decode") {
+    e.eax = (kInEax & 0xFFFFFF00) | (kInEax & 0x7F);
+    e.ecx = kInEax - 100;
+    e.at = kExitDecode;
+    return e;
+  }
+  if (site == "gate.4E3BFA") {
+    e.eax = v;
+    e.at = kExitGateAAccept;
+    return e;
+  }
+  if (site == "gate.59B3E4") {
+    e.eax = v;
+    e.at = kExitGateBAccept;
+    return e;
+  }
+  return builtIn(site, v);
 }
 
 // The line's tokens: "TEXT", then key=value pairs.
@@ -378,6 +437,77 @@ TEST_F(GameRun, LoaderExitCodes) {
   EXPECT_FALSE(fileExists(noGameMain + "\\" + kFileName));
   EXPECT_EQ(runLoader(empty), 2u);
   EXPECT_FALSE(fileExists(empty + "\\" + kFileName));
+}
+
+// The launcher's raw writes of the race extension and its two runs of NOPs, applied here in
+// process to a loaded Game.dll: every block they touch must become a complete path to a capture
+// point with the registers and stack the written bytes say. The stub sites stay the game's.
+struct RawWrite {
+  uint32_t rva;
+  const char* bytes;   // hex, one blank between bytes
+};
+const RawWrite kRawWrites[] = {
+  {0x55958F, "56"}, {0x559590, "8B F0"}, {0x559592, "EB 29"}, {0x5BED8E, "EB 1B"},
+  {0x55926A, "8B 89"}, {0x55926C, "A4 01 00 00"}, {0x559270, "83 F8 64"}, {0x559273, "72 03"},
+  {0x559275, "83 E8 64"}, {0x559278, "83 FA 0C"}, {0x55927B, "75 02"}, {0x55927D, "31 C0"},
+  {0x55927F, "89 44 24 04"}, {0x559283, "E9 68 9E 0B 00"}, {0x3A31E2, "EB 2E"},
+  {0x3A31E4, "90"}, {0x3A31E5, "83 F9 00"}, {0x3A31E8, "75"}, {0x3A31F6, "02"},
+  {0x3A3210, "90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90 90"},
+  {0x3A322B, "8E"}, {0x3A3210, "EB 18"}, {0x3A3212, "83 F9 64"}, {0x3A3215, "72 CD"},
+  {0x3A3217, "83 E9 64"}, {0x3A321A, "EB C8"}, {0x5C0A1B, "90 90 90 90 90 90"},
+  {0x5C0A25, "90 90 90 90 90"}, {0x3C11E5, "80"}, {0x3C11EA, "64"}, {0x3C11B7, "8B"},
+  {0x3C11B9, "90 90 90 90 90"}, {0x5BF4E3, "00"}, {0x4E3BFA, "90 90 EB"},
+  {0x59B3E4, "90 90 90 90 90 90 90 90"},
+};
+
+TEST_F(GameRun, LauncherRawWritesMakeCompletePathsInTheGamesBlocks) {
+  HMODULE game = LoadLibraryExA(testbedPath("Game.dll").c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(game, nullptr);
+  auto gameMain = (BOOL(__stdcall*)(HMODULE))(void*)GetProcAddress(game, "GameMain");
+  ASSERT_NE(gameMain, nullptr);
+  for (const RawWrite& write : kRawWrites) {
+    std::string bytes;
+    for (const char* hexByte = write.bytes; *hexByte; hexByte += hexByte[2] ? 3 : 2)
+      bytes += (char)std::stoul(std::string(hexByte, 2), nullptr, 16);
+    char* at = (char*)game + write.rva;
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(at, bytes.size(), PAGE_EXECUTE_READWRITE, &old));
+    memcpy(at, bytes.data(), bytes.size());
+    VirtualProtect(at, bytes.size(), old, &old);
+  }
+  EXPECT_TRUE(gameMain(game));
+  FreeLibrary(game);
+
+  std::map<std::string, std::string> report = GameReport::parse(readFile(kFileName));
+  ASSERT_EQ(report["end"], "ok");
+  EXPECT_EQ(report["patched"], "partial");
+  EXPECT_EQ(report["patched.changed"],
+            "4E3BFA,59B3E4,55958F,5BED8E,55926A,3A31E2,3A31F6,3A3210,3A322B,5C0A1B,5C0A25,3C11E5,3C11EA,3C11B7,"
+            "3C11B9,5BF4E3");
+  EXPECT_EQ(report["bytes.55926A"], "8B89A401000083F864720383E86483FA0C750231C089442404E9689E0B00");
+  EXPECT_EQ(report["bytes.3A3210"], "EB1883F96472CD83E964EBC89090909090909090909090909090");
+  EXPECT_EQ(report["target.559283"], "game+6130F0");
+  EXPECT_EQ(report["race.count"], "2");
+
+  const uint32_t n = 2;
+  const char* sites[] = {"race.key", "race.skin", "race.call", "race.number", "race.slot", "race.slot12",
+                         "race.pick", "race.swap", "race.limit", "race.cap", "race.count", "race.decode"};
+  for (const char* site : sites)
+    for (uint32_t v : {0u, 1u, 2u, 3u, 4u, 5u, 99u, 100u, 101u, 102u, 104u, 105u, 200u, 0xFFFFFFFFu}) {
+      std::string key = std::string(site) + "." + std::to_string(v);
+      ASSERT_EQ(report.count(key), 1u) << key;
+      expectRaceLine(key, report[key], rawPatched(site, v, n));
+    }
+  for (const char* site : {"gate.4E3BFA", "gate.59B3E4"})
+    for (uint32_t v : {0u, 1u, 0xFFFFFFFFu}) {
+      std::string key = std::string(site) + "." + std::to_string(v);
+      ASSERT_EQ(report.count(key), 1u) << key;
+      expectRaceLine(key, report[key], rawPatched(site, v, n));
+    }
+  // Spelled out: 102 is race 2 of two, 103 is past the end, -101 passes the signed "at most two".
+  EXPECT_EQ(tokens(report["race.pick.102"])["at"], "3A3235");
+  EXPECT_EQ(tokens(report["race.pick.3"])["at"], "3A3230");
+  EXPECT_EQ(tokens(report["race.pick.4294967295"])["ecx"], "FFFFFF9B");
 }
 
 }  // namespace
