@@ -1,0 +1,57 @@
+// readableSpan: how far memory can be read, stopping at unreadable pages and at the allocation's end.
+#include "patching/internal/ReadableSpan.h"
+#include "patching/TestPages.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ReadableSpan, RunsToTheEndOfTheAllocationOrTheFirstUnreadablePage) {
+  char* pages = static_cast<char*>(VirtualAlloc(nullptr, 3 * kPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD previous;
+  ASSERT_TRUE(VirtualProtect(pages + kPageSize, kPageSize, PAGE_EXECUTE_READ, &previous));
+  EXPECT_EQ(readableSpan(pages), 3 * kPageSize);
+  EXPECT_EQ(readableSpan(pages + 0x10), 3 * kPageSize - 0x10);
+
+  const DWORD unreadable[] = {PAGE_NOACCESS, PAGE_READWRITE | PAGE_GUARD};
+  for (DWORD protection : unreadable) {
+    SCOPED_TRACE(protection);
+    ASSERT_TRUE(VirtualProtect(pages + 2 * kPageSize, kPageSize, protection, &previous));
+    EXPECT_EQ(readableSpan(pages + 0x10), 2 * kPageSize - 0x10);
+    EXPECT_EQ(readableSpan(pages + 2 * kPageSize), 0u);
+    ASSERT_TRUE(VirtualProtect(pages + 2 * kPageSize, kPageSize, PAGE_READWRITE, &previous));
+  }
+  VirtualFree(pages, 0, MEM_RELEASE);
+
+  ReservedPage reserved;
+  EXPECT_EQ(readableSpan(reserved.at), 0u);
+  EXPECT_EQ(readableSpan(freedPage()), 0u);
+  EXPECT_EQ(readableSpan(nullptr), 0u);
+}
+
+// Two readable allocations back to back: the span ends where the first one ends.
+TEST(ReadableSpan, StopsAtTheNextAllocation) {
+  const size_t unit = 0x10000;
+  char* place = static_cast<char*>(VirtualAlloc(nullptr, 2 * unit, MEM_RESERVE, PAGE_NOACCESS));
+  ASSERT_NE(place, nullptr);
+  VirtualFree(place, 0, MEM_RELEASE);
+  char* first = static_cast<char*>(VirtualAlloc(place, unit, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  char* second = static_cast<char*>(VirtualAlloc(place + unit, unit, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  ASSERT_EQ(first, place);
+  ASSERT_EQ(second, place + unit);
+  EXPECT_EQ(readableSpan(first + 0x100), unit - 0x100);
+  VirtualFree(second, 0, MEM_RELEASE);
+  VirtualFree(first, 0, MEM_RELEASE);
+}
+
+TEST(ReadableSpan, CoversAWholeLoadedModule) {
+  HMODULE module = GetModuleHandleA(nullptr);
+  const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+  const IMAGE_NT_HEADERS32* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS32*>(reinterpret_cast<const char*>(module) + dos->e_lfanew);
+  size_t imageSize = (nt->OptionalHeader.SizeOfImage + kPageSize - 1) & ~(kPageSize - 1);
+  EXPECT_EQ(readableSpan(module), imageSize);
+}
+
+}  // namespace
