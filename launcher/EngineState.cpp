@@ -15,7 +15,6 @@
 
 static const char kSettingsPath[] = "Corvane.json";
 static const char kShowMpqMessage[] = "ShowMpqMessage";
-static const int kFileRequestOrdinal = 279;
 
 // Redirects one import of the game module and traces the redirector's own result code.
 static void redirectImport(CRedirector& redirector, const char* name, void* replacement) {
@@ -41,7 +40,7 @@ static void installArchiveHooks(EngineState& state) {
   trace("imports Storm.dll %lu", GetLastError());
   if (!bound) return;
   state.redirector.redirect(kFileRequestOrdinal, reinterpret_cast<void*>(&hookFileRequest));
-  trace("redirect #%d %lu", kFileRequestOrdinal, GetLastError());
+  trace("redirect #%u %lu", static_cast<unsigned>(kFileRequestOrdinal), GetLastError());
   PatchSiteResult results[kLauncherPatchSites];
   installLauncherPatches(gGameBase, results);
   for (const PatchSiteResult& result : results)

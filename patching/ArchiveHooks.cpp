@@ -8,7 +8,6 @@
 
 // Ordinals looked up at every call: the game may have replaced the library's exports by then.
 static const WORD kOpenArchiveEx = 293;
-static const WORD kFileRequest = 279;
 static const WORD kArchiveFileRequest = 281;
 
 typedef DWORD(__stdcall* OpenArchiveExFunction)(DWORD, const char*, DWORD, DWORD, DWORD);
@@ -82,7 +81,7 @@ DWORD __stdcall hookFileRequest(const char* name, DWORD second, DWORD third, DWO
     DWORD result = requestFromLastArchive(second, third, fourth, fifth);
     if (result != 0) return result;
   }
-  auto fileRequest = reinterpret_cast<FileRequestFunction>(stormFunction(kFileRequest));
+  auto fileRequest = reinterpret_cast<FileRequestFunction>(stormFunction(kFileRequestOrdinal));
   if (!fileRequest) return 0;
   return fileRequest(name, second, third, fourth, fifth) & 0xFF;
 }

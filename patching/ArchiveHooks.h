@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+// The archive library's file-request ordinal: the game's import of it is redirected to hookFileRequest.
+const WORD kFileRequestOrdinal = 279;
+
 // Reached through the call written into the game at its extended archive open; records the name
 // (second argument) and forwards to ordinal 293. Returns the low byte of its result.
 DWORD __stdcall hookOpenArchiveEx(DWORD first, const char* name, DWORD third, DWORD fourth, DWORD fifth);

@@ -83,7 +83,7 @@ static WarningBox readAndDismiss(HWND box) {
   read.owned = GetWindow(box, GW_OWNER) != nullptr;
   read.okOnly = GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr;
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  while (IsWindow(box)) Sleep(20);
+  for (int round = 0; round < 1000 && IsWindow(box); ++round) Sleep(20);
   return read;
 }
 
