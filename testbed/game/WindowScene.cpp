@@ -9,7 +9,37 @@ namespace {
 constexpr DWORD kShownFor = 1500;   // milliseconds, so that a screenshot can catch the window
 DWORD gShownSince = 0;
 
+// Paints the window's own title in its client area: under Xvfb there is no window manager to draw a
+// caption, so a screenshot shows the title this way.
+void paintTitle(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  RECT client;
+  GetClientRect(window, &client);
+  char title[256] = "";
+  GetWindowTextA(window, title, sizeof title);
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(240, 240, 240));
+  RECT line = client;
+  line.bottom = client.bottom / 2;
+  DrawTextA(dc, title, -1, &line, DT_CENTER | DT_BOTTOM | DT_SINGLELINE);
+  SetTextColor(dc, RGB(160, 160, 160));
+  line.top = line.bottom + 8;
+  line.bottom = client.bottom;
+  DrawTextA(dc, "window title of the stand-in game", -1, &line, DT_CENTER | DT_TOP | DT_SINGLELINE);
+  EndPaint(window, &paint);
+}
+
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    paintTitle(window);
+    return 0;
+  }
+  if (message == WM_SETTEXT) {
+    LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+    InvalidateRect(window, nullptr, TRUE);
+    return result;
+  }
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
