@@ -1,5 +1,5 @@
 # The two entry points; both install what is missing first.
-.PHONY: test demo
+.PHONY: test demo sdk bench
 test:
 	scripts/test
 demo:
