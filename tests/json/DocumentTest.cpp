@@ -4,7 +4,9 @@
 #include "json/NodeRecord.h"
 #include "support/TempFolder.h"
 
+#ifdef _WIN32
 #include <windows.h>
+#endif
 
 #include <cfloat>
 #include <cmath>
@@ -19,15 +21,18 @@ CJSON_Exp& openDocument(const char* path, bool create) {
   return *document;
 }
 
+#ifdef _WIN32   // cases marked so need Windows' file system: its folder names, attributes and sharing
 bool isFolder(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+#endif
 
 const char kSettingsText[] = "{\n    \"ShowMpqMessage\": true\n}";
 
 class DocumentFile : public TempFolderTest {};
 
+#ifdef _WIN32
 TEST_F(DocumentFile, ConstructorWithoutCreateMakesOnlyTheFolder) {
   CJSON_Exp document("a.json", false);
   EXPECT_TRUE(isFolder("Configs"));
@@ -47,6 +52,7 @@ TEST_F(DocumentFile, ConstructorWithoutCreateMakesOnlyTheFolder) {
   EXPECT_FALSE(fileExists("configs\\a.json"));
   EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
 }
+#endif
 
 TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChange) {
   CJSON_Exp document("a.json", true);
@@ -62,6 +68,7 @@ TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChang
   EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
 }
 
+#ifdef _WIN32
 TEST_F(DocumentFile, NamesThatGiveNoFile) {
   // A folder inside the name is not made, even with create.
   CJSON_Exp nested("sub\\a.json", true);
@@ -79,6 +86,7 @@ TEST_F(DocumentFile, NamesThatGiveNoFile) {
   EXPECT_FALSE(missing.IsExist());
   EXPECT_FALSE(fileExists("missing.json"));
 }
+#endif
 
 TEST_F(DocumentFile, SettingsFileGetsItsDefaultAndIsRewrittenEveryTime) {
   CJSON_Exp& first = openDocument("Corvane.json", true);
@@ -267,6 +275,7 @@ TEST_F(DocumentFile, NotFiniteNumbersAreStoredAsNull) {
   EXPECT_EQ(readFile("n.json"), before.substr(0, before.size() - 6) + "1\n}");
 }
 
+#ifdef _WIN32
 TEST_F(DocumentFile, WriteBackFollowsTheCurrentFolder) {
   CJSON_Exp document("a.json", true);
   document.SetInt("x", 1, false);
@@ -329,5 +338,6 @@ TEST_F(DocumentFile, WritesInPlaceWhenNoTemporaryFileCanBeMade) {
   EXPECT_EQ(readFile("p.json"), "{\n    \"b\": 2\n}");
   EXPECT_FALSE(fileExists("p.json.tmp"));
 }
+#endif
 
 }  // namespace
