@@ -1,0 +1,38 @@
+// The checker's output: plain lines and findings in the order met, and the exit status they make.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class Severity {
+  note,     // harmless: the launcher uses the mod as written
+  warning,  // the launcher will skip or change something the mod asks for
+  error,    // the manifest cannot be read: nothing of the mod is applied
+};
+
+struct CheckReport {
+  std::vector<std::string> lines;   // without line ends
+  unsigned notes = 0;
+  unsigned warnings = 0;
+  unsigned errors = 0;
+};
+
+// Exit statuses of the checker.
+const int kStatusLoadsAsWritten = 0;
+const int kStatusSomethingSkipped = 1;
+const int kStatusManifestUnreadable = 2;
+
+// A plain line: what the launcher will do.
+void addLine(CheckReport& report, const std::string& line);
+// "severity: subject: text"; subject is a manifest key path or a file path.
+void addFinding(CheckReport& report, Severity severity, const std::string& subject, const std::string& text);
+// The last line, summing up the findings.
+std::string resultLine(const CheckReport& report);
+int exitStatus(const CheckReport& report);
+
+// Text as a JSON string literal would write it: in double quotes, with \" \\ \n \r \t and \u00XX for
+// the other control bytes; bytes from 0x80 pass unchanged (the system's code page).
+std::string quoted(const char* text, size_t length);
+std::string quoted(const char* text);
+// The same escapes without the quotes, for key names inside key paths.
+std::string escaped(const char* text, size_t length);

@@ -1,0 +1,251 @@
+// Reviewing a manifest's keys against how planMod reads them.
+#include "tools/corvane-check/ManifestReview.h"
+
+#include "launcher/ModPlan.h"
+
+#include <cstring>
+#include <vector>
+
+using rapidjson::Value;
+
+namespace {
+
+// The keys planMod reads at each level; any other key is unknown to the launcher.
+const char* const kRootKeys[] = {"Addons", "Mpqs", "ModName", "ModIcon", "ModVersion", "Preview", "Races", nullptr};
+const char* const kAddonKeys[] = {"Name", "Enable", nullptr};
+const char* const kArchiveKeys[] = {"Name", "Priority", nullptr};
+const char* const kPreviewKeys[] = {"Enable", "Logo", "Info", nullptr};
+const char* const kRaceKeys[] = {"Skin", "RaceKey", nullptr};
+
+// One object's review: its path, its known keys, and which of them were met already.
+struct ObjectWalk {
+  std::string path;                 // "" for the root
+  const char* const* keys;
+  std::vector<bool> seen;
+};
+
+// What a value is, as the findings name it.
+const char* kindOf(const Value& value) {
+  switch (value.GetType()) {
+    case rapidjson::kNullType: return "null";
+    case rapidjson::kFalseType: return "false";
+    case rapidjson::kTrueType: return "true";
+    case rapidjson::kObjectType: return "an object";
+    case rapidjson::kArrayType: return "an array";
+    case rapidjson::kStringType: return "a string";
+    case rapidjson::kNumberType: return value.IsDouble() ? "a floating-point number" : "a number";
+  }
+  return "a value";
+}
+
+bool sameName(const Value& name, const char* key) {
+  size_t length = strlen(key);
+  return name.GetStringLength() == length && memcmp(name.GetString(), key, length) == 0;
+}
+
+// The same letters without regard to ASCII case: a likely misspelling of a known key.
+bool sameLetters(const Value& name, const char* key) {
+  size_t length = strlen(key);
+  if (name.GetStringLength() != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    char a = name.GetString()[i], b = key[i];
+    if (a >= 'a' && a <= 'z') a -= 'a' - 'A';
+    if (b >= 'a' && b <= 'z') b -= 'a' - 'A';
+    if (a != b) return false;
+  }
+  return true;
+}
+
+std::string memberPath(const ObjectWalk& walk, const Value& name) {
+  std::string key = escaped(name.GetString(), name.GetStringLength());
+  return walk.path.empty() ? key : walk.path + "." + key;
+}
+
+std::string elementPath(const std::string& path, unsigned index) {
+  return path + "[" + std::to_string(index) + "]";
+}
+
+// The known key that member names, or null (after a note) when the launcher does not read it, or
+// null (after a warning) when it is a known key given again: the launcher reads only the first.
+const char* knownKey(ObjectWalk& walk, const Value& name, CheckReport& report) {
+  for (size_t k = 0; walk.keys[k]; ++k) {
+    if (!sameName(name, walk.keys[k])) continue;
+    if (walk.seen[k]) {
+      addFinding(report, Severity::warning, memberPath(walk, name), "given again: only the first is read");
+      return nullptr;
+    }
+    walk.seen[k] = true;
+    return walk.keys[k];
+  }
+  std::string text = "unknown key, not read by the launcher";
+  for (size_t k = 0; walk.keys[k]; ++k)
+    if (sameLetters(name, walk.keys[k])) text += std::string(" (it reads \"") + walk.keys[k] + "\")";
+  addFinding(report, Severity::note, memberPath(walk, name), text);
+  return nullptr;
+}
+
+ObjectWalk walkOf(const std::string& path, const char* const* keys) {
+  size_t count = 0;
+  while (keys[count]) ++count;
+  return ObjectWalk{path, keys, std::vector<bool>(count, false)};
+}
+
+bool met(const ObjectWalk& walk, const char* key) {
+  for (size_t k = 0; walk.keys[k]; ++k)
+    if (strcmp(walk.keys[k], key) == 0) return walk.seen[k];
+  return false;
+}
+
+void wrongType(CheckReport& report, const std::string& path, const Value& value, const char* wanted,
+               const char* consequence) {
+  addFinding(report, Severity::warning, path, std::string(kindOf(value)) + ", not " + wanted + ": " + consequence);
+}
+
+// "Name" of an add-on or archive entry: only a string names a file.
+void reviewName(const Value& value, const std::string& path, CheckReport& report) {
+  if (!value.IsString()) wrongType(report, path, value, "a string", "the entry is skipped");
+}
+
+void reviewAddon(const Value& entry, const std::string& path, CheckReport& report) {
+  if (!entry.IsObject()) {
+    wrongType(report, path, entry, "an object", "the entry is skipped");
+    return;
+  }
+  ObjectWalk walk = walkOf(path, kAddonKeys);
+  for (const Value::Member& member : entry.GetObject()) {
+    const char* key = knownKey(walk, member.name, report);
+    if (!key) continue;
+    std::string at = memberPath(walk, member.name);
+    if (strcmp(key, "Name") == 0) {
+      reviewName(member.value, at, report);
+    } else if (member.value.IsFalse()) {
+      addFinding(report, Severity::note, at, "false: the add-on is not loaded");
+    } else if (!member.value.IsTrue()) {
+      wrongType(report, at, member.value, "true or false", "the add-on is not loaded");
+    }
+  }
+  if (!met(walk, "Name")) addFinding(report, Severity::warning, path, "no \"Name\": the entry is skipped");
+  if (!met(walk, "Enable")) addFinding(report, Severity::warning, path, "no \"Enable\": the add-on is not loaded");
+}
+
+// "Priority": planMod takes the low 32 bits of any integer, and 0 (automatic) for everything else.
+void reviewPriority(const Value& value, const std::string& path, CheckReport& report) {
+  if (value.IsUint()) return;
+  if (value.IsInt64() || value.IsUint64()) {
+    bool negative = value.IsInt64() && value.GetInt64() < 0;
+    std::string written = negative ? std::to_string(value.GetInt64()) : std::to_string(value.GetUint64());
+    unsigned taken = negative ? static_cast<unsigned>(value.GetInt64()) : static_cast<unsigned>(value.GetUint64());
+    std::string text = written + " is not an unsigned 32-bit number: taken as " + std::to_string(taken);
+    if (taken == 0) text += ", an automatic priority";
+    addFinding(report, Severity::warning, path, text);
+    return;
+  }
+  wrongType(report, path, value, "an integer", "an automatic priority is used");
+}
+
+void reviewArchive(const Value& entry, const std::string& path, CheckReport& report) {
+  if (!entry.IsObject()) {
+    wrongType(report, path, entry, "an object", "the entry is skipped");
+    return;
+  }
+  ObjectWalk walk = walkOf(path, kArchiveKeys);
+  for (const Value::Member& member : entry.GetObject()) {
+    const char* key = knownKey(walk, member.name, report);
+    if (!key) continue;
+    std::string at = memberPath(walk, member.name);
+    if (strcmp(key, "Name") == 0) reviewName(member.value, at, report);
+    else reviewPriority(member.value, at, report);
+  }
+  if (!met(walk, "Name")) addFinding(report, Severity::warning, path, "no \"Name\": the entry is skipped");
+}
+
+void reviewPreview(const Value& preview, const std::string& path, CheckReport& report) {
+  ObjectWalk walk = walkOf(path, kPreviewKeys);
+  for (const Value::Member& member : preview.GetObject()) {
+    const char* key = knownKey(walk, member.name, report);
+    if (!key) continue;
+    std::string at = memberPath(walk, member.name);
+    const Value& value = member.value;
+    if (strcmp(key, "Enable") == 0) {
+      if (!value.IsBool()) wrongType(report, at, value, "true or false", "the splash is off");
+    } else if (strcmp(key, "Logo") == 0) {
+      if (!value.IsString()) wrongType(report, at, value, "a string", "the splash shows its built-in picture");
+    } else if (!value.IsString()) {
+      wrongType(report, at, value, "a string", "the splash shows its built-in text");
+    }
+  }
+}
+
+void reviewRace(const Value& race, const std::string& path, CheckReport& report) {
+  ObjectWalk walk = walkOf(path, kRaceKeys);
+  for (const Value::Member& member : race.GetObject()) {
+    const char* key = knownKey(walk, member.name, report);
+    if (!key || member.value.IsString()) continue;
+    bool skin = strcmp(key, "Skin") == 0;
+    wrongType(report, memberPath(walk, member.name), member.value, "a string",
+              skin ? "\"Default\" is used" : "\"UNKNOWN\" is used");
+  }
+  if (!met(walk, "Skin")) addFinding(report, Severity::note, path, "no \"Skin\": \"Default\" is used");
+  if (!met(walk, "RaceKey")) addFinding(report, Severity::note, path, "no \"RaceKey\": \"UNKNOWN\" is used");
+}
+
+void reviewRaces(const Value& races, const std::string& path, CheckReport& report) {
+  unsigned taken = 0;
+  for (unsigned i = 0; i < races.Size(); ++i) {
+    if (taken == kMaxRaces) {
+      addFinding(report, Severity::warning, elementPath(path, i),
+                 "beyond " + std::to_string(kMaxRaces) + " races: " + std::to_string(races.Size() - i) +
+                     (races.Size() - i == 1 ? " entry" : " entries") + " from here on are dropped");
+      return;
+    }
+    const Value& race = races[i];
+    if (!race.IsObject()) {
+      wrongType(report, elementPath(path, i), race, "an object", "the race is skipped");
+      continue;
+    }
+    ++taken;
+    reviewRace(race, elementPath(path, i), report);
+  }
+}
+
+// An array of entries, each reviewed by entryReview; anything else loses the whole key.
+void reviewArray(const Value& value, const std::string& path, const char* consequence, CheckReport& report,
+                 void (*entryReview)(const Value&, const std::string&, CheckReport&)) {
+  if (!value.IsArray()) {
+    wrongType(report, path, value, "an array", consequence);
+    return;
+  }
+  for (unsigned i = 0; i < value.Size(); ++i) entryReview(value[i], elementPath(path, i), report);
+}
+
+}  // namespace
+
+void reviewManifest(const Value& root, const std::string& manifestPath, CheckReport& report) {
+  if (!root.IsObject()) {
+    wrongType(report, manifestPath, root, "an object", "nothing of the mod is applied");
+    return;
+  }
+  ObjectWalk walk = walkOf("", kRootKeys);
+  for (const Value::Member& member : root.GetObject()) {
+    const char* key = knownKey(walk, member.name, report);
+    if (!key) continue;
+    std::string path = memberPath(walk, member.name);
+    const Value& value = member.value;
+    if (strcmp(key, "Addons") == 0) {
+      reviewArray(value, path, "no add-on is loaded", report, reviewAddon);
+    } else if (strcmp(key, "Mpqs") == 0) {
+      reviewArray(value, path, "no archive is opened", report, reviewArchive);
+    } else if (strcmp(key, "Races") == 0) {
+      if (value.IsArray()) reviewRaces(value, path, report);
+      else wrongType(report, path, value, "an array", "the four standard races are used");
+    } else if (strcmp(key, "Preview") == 0) {
+      if (value.IsObject()) reviewPreview(value, path, report);
+      else wrongType(report, path, value, "an object", "the splash keeps its defaults");
+    } else if (!value.IsString()) {
+      const char* consequence = strcmp(key, "ModName") == 0   ? "the title stays \"Corvane\""
+                                : strcmp(key, "ModIcon") == 0 ? "the launcher's icon is used"
+                                                              : "the launcher's version text stays";
+      wrongType(report, path, value, "a string", consequence);
+    }
+  }
+}

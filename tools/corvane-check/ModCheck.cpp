@@ -1,0 +1,190 @@
+// The checker's one pass: the manifest text, the review of its keys, the launcher's plan of the mod
+// with the files it names, and the game module.
+#include "tools/corvane-check/ModCheck.h"
+
+#include "json/Document.h"
+#include "launcher/ModPlan.h"
+#include "tools/corvane-check/FileFormats.h"
+#include "tools/corvane-check/HostFiles.h"
+#include "tools/corvane-check/ManifestReview.h"
+#include "tools/corvane-check/ManifestText.h"
+#include "tools/corvane-check/PeImage.h"
+
+#include <rapidjson/error/en.h>
+
+#include <cstring>
+
+namespace {
+
+const char kGameModule[] = ".\\Game.dll";
+const char kGameEntry[] = "GameMain";
+const char kLauncherName[] = "Corvane";
+const size_t kModuleReadLimit = 256u << 20;   // a longer module is read this far
+const size_t kPictureReadLimit = 64u << 20;
+
+// A document bound with Open, whose storage the plan's strings point into for the rest of the run.
+union ManifestDocument {
+  ManifestDocument() : record(nullptr) {}
+  ~ManifestDocument() {}
+  CJSON_Exp document;
+  NodeRecord* record;
+};
+
+bool sameModule(const std::string& imported, const char* name) {
+  // The loader appends ".dll" to a name without one and compares without regard to letter case.
+  std::string wanted = name;
+  std::string given = imported;
+  for (char& c : given)
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+  return given == wanted || given == wanted + ".dll";
+}
+
+bool importsModule(const PeFacts& facts, const char* name) {
+  for (const std::string& module : facts.imports)
+    if (sameModule(module, name)) return true;
+  return false;
+}
+
+bool exportsName(const PeFacts& facts, const char* name) {
+  for (const std::string& exported : facts.exports)
+    if (exported == name) return true;
+  return false;
+}
+
+// Reads a module file; false, after a warning with consequence, when it is missing or not a 32-bit
+// x86 DLL.
+bool readModule(const std::string& path, const char* consequence, PeFacts& facts, CheckReport& report) {
+  std::vector<unsigned char> bytes;
+  if (!readFileBytes(path, kModuleReadLimit, bytes)) {
+    addFinding(report, Severity::warning, path, std::string("missing: ") + consequence);
+    return false;
+  }
+  readPeFile(bytes.data(), bytes.size(), facts);
+  if (facts.kind == PeKind::library) return true;
+  addFinding(report, Severity::warning, path, describeKind(facts) + ": " + consequence);
+  return false;
+}
+
+void checkAddons(const ModPlan& plan, CheckReport& report) {
+  if (plan.addonPaths.empty()) addLine(report, "add-ons: none");
+  for (const char* path : plan.addonPaths) {
+    addLine(report, std::string("add-on ") + path);
+    PeFacts facts;
+    readModule(path, "the add-on does not run", facts, report);
+  }
+}
+
+void checkArchives(const ModPlan& plan, CheckReport& report) {
+  if (plan.archives.empty()) addLine(report, "archives: none");
+  for (const ArchivePlan& archive : plan.archives) {
+    addLine(report, "archive " + std::to_string(archive.priority) + " " + archive.path);
+    // The launcher's warning box names the archive as the manifest does.
+    std::string consequence = "the archive does not open (\"Failed to open " + std::string(archive.name) + ".mpq\")";
+    ArchiveLook look = lookForArchiveHeader(archive.path);
+    if (look == ArchiveLook::missing)
+      addFinding(report, Severity::warning, archive.path, "missing: " + consequence);
+    if (look == ArchiveLook::noHeader)
+      addFinding(report, Severity::warning, archive.path, "no MPQ header: " + consequence);
+  }
+}
+
+// The picture file at path: missing, not of its format, or fine.
+void checkPicture(const char* path, bool (*isFormat)(const unsigned char*, size_t), const char* format,
+                  const char* whenMissing, const char* whenWrong, CheckReport& report) {
+  std::vector<unsigned char> bytes;
+  if (!readFileBytes(path, kPictureReadLimit, bytes)) {
+    addFinding(report, Severity::warning, path, std::string("missing: ") + whenMissing);
+    return;
+  }
+  if (!isFormat(bytes.data(), bytes.size()))
+    addFinding(report, Severity::warning, path, std::string("not ") + format + ": " + whenWrong);
+}
+
+void checkDisplay(const ModPlan& plan, CheckReport& report) {
+  addLine(report, plan.hasName ? "name " + quoted(plan.name) : "name " + quoted(kLauncherName) + " (the launcher's)");
+  if (plan.hasIcon) {
+    addLine(report, std::string("icon ") + plan.iconPath);
+    checkPicture(plan.iconPath, isIconFile, "an ICO file", "the launcher's icon is used", "the game gets no icon",
+                 report);
+  } else {
+    addLine(report, "icon: the launcher's");
+  }
+  addLine(report, plan.hasVersion ? "version " + quoted(plan.version) : "version: the launcher's");
+
+  if (!plan.previewEnabled) {
+    addLine(report, "splash off");
+    return;
+  }
+  std::string picture = plan.previewLogo ? std::string("picture ") + plan.previewLogo : "built-in picture";
+  std::string text = plan.previewInfo ? "text " + quoted(plan.previewInfo) : "built-in text";
+  addLine(report, "splash on: " + picture + ", " + text);
+  if (plan.previewLogo)
+    checkPicture(plan.previewLogo, isBitmapFile, "a BMP file", "the splash shows its built-in picture",
+                 "no splash is shown", report);
+}
+
+void checkRaces(const ModPlan& plan, CheckReport& report) {
+  if (plan.raceSkins.empty()) addLine(report, "races: none given: the four standard races are used");
+  for (size_t i = 0; i < plan.raceSkins.size(); ++i)
+    addLine(report, "race " + std::to_string(i + 1) + " " + quoted(plan.raceSkins[i]) + " " + quoted(plan.raceKeys[i]));
+}
+
+void checkGame(CheckReport& report) {
+  PeFacts facts;
+  const char* stops = "the game does not start";
+  unsigned before = report.warnings;
+  size_t headline = report.lines.size();
+  addLine(report, std::string("game ") + kGameModule);
+  if (!readModule(kGameModule, stops, facts, report)) return;
+  if (!exportsName(facts, kGameEntry))
+    addFinding(report, Severity::warning, kGameModule, std::string("does not export ") + kGameEntry + ": " + stops);
+  if (!importsModule(facts, "user32"))
+    addFinding(report, Severity::warning, kGameModule,
+               "does not import user32.dll: the game keeps its own title, cursor and icon");
+  if (!importsModule(facts, "storm"))
+    addFinding(report, Severity::warning, kGameModule,
+               "does not import Storm.dll: the launcher's archive hooks and code patches are not installed");
+  if (report.warnings == before)
+    report.lines[headline] += std::string(": exports ") + kGameEntry + ", imports user32.dll and Storm.dll";
+}
+
+// The manifest could be read: review its keys, then take the launcher's plan of it.
+void checkManifest(const ManifestText& text, const std::string& modFolder, const std::string& manifestPath,
+                   CheckReport& report) {
+  reviewManifest(text.tree, manifestPath, report);
+  // Open and planMod as the launcher calls them; the folder stays in the launcher's form, so the
+  // plan's paths are the ones the launcher will open.
+  ManifestDocument manifest;
+  std::string* openedPath = new std::string(hostPath(manifestPath));   // the document keeps the pointer
+  Open(manifest.document, openedPath->c_str(), false);
+  ModPlan plan;
+  planMod(manifest.document, modFolder.c_str(), plan);
+  checkAddons(plan, report);
+  checkArchives(plan, report);
+  checkDisplay(plan, report);
+  checkRaces(plan, report);
+}
+
+}  // namespace
+
+void checkMod(const char* name, CheckReport& report) {
+  std::string modFolder = std::string(".\\mods\\") + name + "\\";
+  std::string manifestPath = modFolder + "manifest.json";
+  addLine(report, "mod " + std::string(name) + ": " + manifestPath);
+
+  ManifestText text;
+  readManifestText(hostPath(manifestPath).c_str(), text);
+  if (!text.found) {
+    addFinding(report, Severity::error, manifestPath, "missing: nothing of the mod is applied");
+  } else if (text.error != rapidjson::kParseErrorNone) {
+    std::string place = manifestPath + ":" + std::to_string(text.line) + ":" + std::to_string(text.column);
+    addFinding(report, Severity::error, place, rapidjson::GetParseError_En(text.error));
+    if (text.byteOrderMark)
+      addFinding(report, Severity::note, manifestPath,
+                 "starts with a UTF-8 byte order mark, which the launcher's reader does not accept");
+  } else {
+    checkManifest(text, modFolder, manifestPath, report);
+  }
+  checkGame(report);
+  addLine(report, resultLine(report));
+}
