@@ -156,11 +156,6 @@ def lowerA(w):
     return o | box(d - w, 0, d, 1), d
 
 
-def lowerD(w):
-    d, o = bowl(w)
-    return o | box(d - w, 0, d, CAP), d
-
-
 def lowerE(w):
     d, o = bowl(w)
     cut = wedge(d / 2, 0.5, -48, 0) & circle(d / 2, 0.5, d)
@@ -285,7 +280,7 @@ def capR(w, height):
             | bowlPart | leg), width
 
 
-LOWER = {"o": lowerO, "a": lowerA, "d": lowerD, "e": lowerE, "n": lowerN, "m": lowerM, "r": lowerR, "v": lowerV}
+LOWER = {"o": lowerO, "a": lowerA, "e": lowerE, "n": lowerN, "m": lowerM, "r": lowerR, "v": lowerV}
 UPPER = {"C": capC, "O": capO, "D": capD, "E": capE, "L": capL, "H": capH, "N": capN, "M": capM, "A": capA,
          "V": capV, "U": capU, "R": capR}
 
