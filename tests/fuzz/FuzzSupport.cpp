@@ -1,0 +1,147 @@
+// What the fuzz targets share: a scratch folder, whole-file access, releasable documents, tree comparison.
+#include "fuzz/FuzzSupport.h"
+
+#include "json/Document.h"
+#include "json/NodeRecord.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+
+static std::string gScratchFolder;
+static std::deque<std::string> gScratchFiles;   // a deque: earlier paths stay where they are
+
+// A run that ends normally leaves nothing behind; the files' temporary companions go too.
+static void removeScratch() {
+  for (const std::string& path : gScratchFiles) {
+    remove(path.c_str());
+    remove((path + ".tmp").c_str());
+  }
+  rmdir(gScratchFolder.c_str());
+}
+
+const char* scratchFile(const char* name) {
+  if (gScratchFolder.empty()) {
+    const char* temp = getenv("TMPDIR");
+    std::string pattern = std::string(temp && *temp ? temp : "/tmp") + "/corvane-fuzz-XXXXXX";
+    if (!mkdtemp(&pattern[0])) fuzzFailure("no scratch folder", pattern);
+    gScratchFolder = pattern;
+    atexit(removeScratch);
+  }
+  const std::string path = gScratchFolder + "/" + name;
+  for (const std::string& known : gScratchFiles) {
+    if (known == path) return known.c_str();
+  }
+  gScratchFiles.push_back(path);
+  return gScratchFiles.back().c_str();
+}
+
+std::string readWholeFile(const char* path) {
+  std::string bytes;
+  FILE* file = fopen(path, "rb");
+  if (!file) return bytes;
+  char chunk[65536];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+  fclose(file);
+  return bytes;
+}
+
+void writeWholeFile(const char* path, const uint8_t* bytes, size_t size) {
+  FILE* file = fopen(path, "wb");
+  if (!file) fuzzFailure("cannot write", path);
+  if (size && fwrite(bytes, 1, size, file) != size) fuzzFailure("short write", path);
+  fclose(file);
+}
+
+ScratchDocument::ScratchDocument(const char* path, bool create) {
+  Open(document(), path, create);
+}
+
+ScratchDocument::~ScratchDocument() {
+  NodeRecord* record = document().record;
+  delete record->document;   // the tree with its pool and every value in it
+  delete record;
+}
+
+static std::string kindName(const rapidjson::Value& value) {
+  static const char* const kNames[] = {"null", "false", "true", "object", "array", "string", "number"};
+  return kNames[value.GetType()];
+}
+
+static std::string quoted(const rapidjson::Value& text) {
+  return "\"" + std::string(text.GetString(), text.GetStringLength()) + "\"";
+}
+
+// Integers by value and by the kinds they answer to; doubles by their bits, give or take slack units
+// in the last place (the distance of two doubles of one sign is the distance of their bit patterns).
+static bool sameNumber(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack) {
+  if (a.IsDouble() != b.IsDouble()) return false;
+  if (a.IsDouble()) {
+    double x = a.GetDouble();
+    double y = b.GetDouble();
+    uint64_t xBits;
+    uint64_t yBits;
+    memcpy(&xBits, &x, sizeof x);
+    memcpy(&yBits, &y, sizeof y);
+    if ((xBits >> 63) != (yBits >> 63)) return false;
+    return (xBits > yBits ? xBits - yBits : yBits - xBits) <= slack;
+  }
+  if (a.IsInt64() != b.IsInt64() || a.IsUint64() != b.IsUint64()) return false;
+  return a.IsUint64() ? a.GetUint64() == b.GetUint64() : a.GetInt64() == b.GetInt64();
+}
+
+static std::string numberText(const rapidjson::Value& value) {
+  char text[64];
+  if (value.IsDouble()) snprintf(text, sizeof text, "%.17g", value.GetDouble());
+  else if (value.IsUint64()) snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value.GetUint64()));
+  else snprintf(text, sizeof text, "%lld", static_cast<long long>(value.GetInt64()));
+  return text;
+}
+
+static std::string differenceAt(const std::string& where, const rapidjson::Value& a, const rapidjson::Value& b,
+                                unsigned slack) {
+  if (a.GetType() != b.GetType()) return where + ": " + kindName(a) + " against " + kindName(b);
+  if (a.IsNumber()) {
+    if (sameNumber(a, b, slack)) return std::string();
+    return where + ": " + numberText(a) + " against " + numberText(b);
+  }
+  if (a.IsString()) {
+    if (a.GetStringLength() == b.GetStringLength() && memcmp(a.GetString(), b.GetString(), a.GetStringLength()) == 0)
+      return std::string();
+    return where + ": " + quoted(a) + " against " + quoted(b);
+  }
+  if (a.IsArray()) {
+    if (a.Size() != b.Size()) return where + ": " + std::to_string(a.Size()) + " against " + std::to_string(b.Size()) + " elements";
+    for (rapidjson::SizeType i = 0; i < a.Size(); ++i) {
+      std::string difference = differenceAt(where + "[" + std::to_string(i) + "]", a[i], b[i], slack);
+      if (!difference.empty()) return difference;
+    }
+    return std::string();
+  }
+  if (a.IsObject()) {
+    if (a.MemberCount() != b.MemberCount())
+      return where + ": " + std::to_string(a.MemberCount()) + " against " + std::to_string(b.MemberCount()) + " members";
+    rapidjson::Value::ConstMemberIterator x = a.MemberBegin();
+    rapidjson::Value::ConstMemberIterator y = b.MemberBegin();
+    for (; x != a.MemberEnd(); ++x, ++y) {
+      std::string name = where + "." + quoted(x->name);
+      std::string difference = differenceAt(name + " (name)", x->name, y->name, 0);
+      if (difference.empty()) difference = differenceAt(name, x->value, y->value, slack);
+      if (!difference.empty()) return difference;
+    }
+  }
+  return std::string();
+}
+
+std::string firstDifference(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack) {
+  return differenceAt("root", a, b, slack);
+}
+
+void fuzzFailure(const char* what, const std::string& detail) {
+  fprintf(stderr, "FUZZ FAILURE: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+  abort();
+}

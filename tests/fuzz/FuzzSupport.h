@@ -1,0 +1,45 @@
+// What the fuzz targets share: a scratch folder, whole-file access, documents they can release, and an
+// exact comparison of JSON trees.
+#pragma once
+
+#include "CJSON_Exp.h"
+#include "json/NodeRecord.h"
+
+#include <rapidjson/document.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The absolute path of a file named name in a folder of the run's own, made under the temporary folder
+// at the first call. The current folder is left alone, so paths given on the command line still work.
+const char* scratchFile(const char* name);
+
+std::string readWholeFile(const char* path);   // empty when the file cannot be opened
+void writeWholeFile(const char* path, const uint8_t* bytes, size_t size);
+
+// A document opened on path as the launcher opens its own files. The product keeps a document's tree,
+// pool and record for the rest of the process; a fuzz run releases them here after each input, so
+// that any other leak shows.
+class ScratchDocument {
+public:
+  ScratchDocument(const char* path, bool create);
+  ~ScratchDocument();
+  ScratchDocument(const ScratchDocument&) = delete;
+  ScratchDocument& operator=(const ScratchDocument&) = delete;
+
+  CJSON_Exp& document() { return *reinterpret_cast<CJSON_Exp*>(storage); }
+  const rapidjson::Document& tree() { return *document().record->document; }
+
+private:
+  alignas(CJSON_Exp) unsigned char storage[sizeof(CJSON_Exp)];
+};
+
+// Where two trees first differ, for a fuzz report; empty when they are the same: the same kinds,
+// members in the same order under names of the same bytes, the same elements, integers of the same
+// value and kind, strings of the same length and bytes, and doubles of the same bits, or, with slack,
+// of the same sign and at most that many units in the last place apart.
+std::string firstDifference(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack = 0);
+
+// Stops the run with a message: libFuzzer then saves the input that led here.
+[[noreturn]] void fuzzFailure(const char* what, const std::string& detail = std::string());

@@ -1,0 +1,94 @@
+// Fuzz target: any bytes load without a fault; the tree written back is valid JSON that holds exactly
+// that tree, and loading the written text again gives the same tree.
+#include "fuzz/FuzzSupport.h"
+#include "json/Document.h"
+#include "json/NodeRecord.h"
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+
+#include <string>
+
+namespace {
+
+
+// The strict reader, at full precision so that every double must come back bit for bit.
+const unsigned kStrict = rapidjson::kParseFullPrecisionFlag;
+
+// The product's reader converts numbers at RapidJSON's normal precision, which may put a double up to
+// two units in the last place away from the one written.
+const unsigned kReaderSlack = 2;
+
+void parseStrictly(rapidjson::Document& tree, const std::string& text, const char* what) {
+  tree.Parse<kStrict>(text.data(), text.size());
+  if (tree.HasParseError())
+    fuzzFailure(what, std::string(rapidjson::GetParseError_En(tree.GetParseError())) + " at " +
+                          std::to_string(tree.GetErrorOffset()) + " in\n" + text);
+}
+
+struct Discard {
+  void Put(char) {}
+};
+
+// Whether every name and string in the tree is valid UTF-8, by the reader's own check.
+bool validUtf8(const rapidjson::Value& value) {
+  if (value.IsString()) {
+    rapidjson::MemoryStream bytes(value.GetString(), value.GetStringLength());
+    Discard sink;
+    while (bytes.Tell() < value.GetStringLength()) {
+      if (!rapidjson::UTF8<>::Validate(bytes, sink)) return false;
+    }
+    return true;
+  }
+  if (value.IsArray()) {
+    for (const rapidjson::Value& element : value.GetArray()) {
+      if (!validUtf8(element)) return false;
+    }
+  }
+  if (value.IsObject()) {
+    for (const rapidjson::Value::Member& member : value.GetObject()) {
+      if (!validUtf8(member.name) || !validUtf8(member.value)) return false;
+    }
+  }
+  return true;
+}
+
+// The document's tree is written back; the text must hold exactly that tree. Returns the text.
+std::string writtenText(ScratchDocument& document, const char* path) {
+  if (!WriteBack(*document.document().record)) fuzzFailure("a loaded tree could not be written back");
+  const std::string text = readWholeFile(path);
+  rapidjson::Document strict;
+  parseStrictly(strict, text, "the written text is not valid JSON");
+  std::string difference = firstDifference(document.tree(), strict);
+  if (!difference.empty()) fuzzFailure("the written text holds another tree", difference + "\n" + text);
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const char* loadedPath = scratchFile("loaded.json");
+  const char* reloadedPath = scratchFile("reloaded.json");
+  writeWholeFile(loadedPath, data, size);
+  ScratchDocument loaded(loadedPath, false);
+  const rapidjson::Document& tree = loaded.tree();
+  if (!loaded.document().IsExist()) fuzzFailure("an existing file did not open");
+  if (!tree.IsObject() && !tree.IsArray()) fuzzFailure("the root is not a container");
+  const std::string written = writtenText(loaded, loadedPath);
+
+  // A tree whose texts are all valid UTF-8 is written as valid UTF-8. (Bytes that are not UTF-8 are
+  // taken as they stand, and so is an escaped lone surrogate, which RapidJSON stores as three bytes.)
+  if (validUtf8(tree)) {
+    rapidjson::Document encoded;
+    encoded.Parse<rapidjson::kParseValidateEncodingFlag>(written.data(), written.size());
+    if (encoded.HasParseError()) fuzzFailure("valid UTF-8 was written as invalid UTF-8", written);
+  }
+
+  // Loading the written text again, as the product loads, gives the same tree, which writes as well.
+  writeWholeFile(reloadedPath, reinterpret_cast<const uint8_t*>(written.data()), written.size());
+  ScratchDocument reloaded(reloadedPath, false);
+  std::string difference = firstDifference(tree, reloaded.tree(), kReaderSlack);
+  if (!difference.empty()) fuzzFailure("the written text loads as another tree", difference + "\n" + written);
+  writtenText(reloaded, reloadedPath);
+  return 0;
+}
