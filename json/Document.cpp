@@ -9,8 +9,10 @@
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
 
@@ -26,6 +28,24 @@ CJSON_Exp::~CJSON_Exp() {
 
 void CJSON_Exp::__autoclassinit2(unsigned int size) {
   memset(static_cast<void*>(this), 0, size);
+}
+
+// Whether every number in the tree is finite, walked without recursion. RapidJSON 1.1.0 reads a number
+// just past the largest double, such as 1.8e308, as infinity where it should fail the parse, and a tree
+// holding one could never be written back: every later change would miss the file.
+static bool finiteNumbers(const rapidjson::Value& root) {
+  std::vector<const rapidjson::Value*> pending(1, &root);
+  while (!pending.empty()) {
+    const rapidjson::Value& value = *pending.back();
+    pending.pop_back();
+    if (value.IsDouble() && !std::isfinite(value.GetDouble())) return false;
+    if (value.IsArray()) {
+      for (const rapidjson::Value& element : value.GetArray()) pending.push_back(&element);
+    } else if (value.IsObject()) {
+      for (const rapidjson::Value::Member& member : value.GetObject()) pending.push_back(&member.value);
+    }
+  }
+  return true;
 }
 
 void Open(CJSON_Exp& document, const char* path, bool create) {
@@ -47,7 +67,7 @@ void Open(CJSON_Exp& document, const char* path, bool create) {
   tree->ParseStream(stream);
   delete[] buffer;
   fclose(file);
-  if (!tree->IsObject() && !tree->IsArray()) tree->SetObject();
+  if ((!tree->IsObject() && !tree->IsArray()) || !finiteNumbers(*tree)) tree->SetObject();
 }
 
 bool WriteBack(const NodeRecord& record) {

@@ -125,6 +125,8 @@ TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstC
       "{\"a\": \"\\ud800\"}",          // high surrogate alone
       "{\"a\": \"\\ud800\\u0041\"}",   // high surrogate followed by something else
       "{\"a\": 1e400}",                // beyond the largest double
+      "{\"a\": 1.8e308}",              // beyond it too, though the reader's arithmetic makes it infinity
+      "[-1.797693137e308]",
       "{\"a\": 1",                     // unfinished
       "",
       "5", "\"text\"", "true", "null",  // roots that are not containers
@@ -150,6 +152,13 @@ TEST_F(DocumentFile, AcceptedTexts) {
   EXPECT_EQ(array.GetMemberCount(), 2u);
   array.PushBackInt(3);
   EXPECT_EQ(readFile("t.json"), "[\n    1,\n    2,\n    3\n]");
+
+  // The largest double itself is a number like any other.
+  writeFile("t.json", "[1.7976931348623157e308, -1.7976931348623157e308]");
+  CJSON_Exp& largest = openDocument("t.json", false);
+  ASSERT_EQ(largest.GetMemberCount(), 2u);
+  EXPECT_EQ(largest[0].GetDouble(), DBL_MAX);
+  EXPECT_EQ(largest[1].GetDouble(), -DBL_MAX);
 
   // Escapes become UTF-8, other bytes are taken as they stand, and duplicate names are all kept.
   writeFile("t.json",
