@@ -15,6 +15,7 @@
 #include <vector>
 
 static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
+static const size_t kMaxWrittenText = 256u << 20;   // longer texts are not written: the file keeps its own
 
 CJSON_Exp::CJSON_Exp(const char* name, bool create) {
   makeFolder(kConfigFolder);
@@ -61,18 +62,57 @@ void Open(CJSON_Exp& document, const char* path, bool create) {
   document.record = new NodeRecord{tree, tree, nullptr, &tree->GetAllocator(), path, file != nullptr};
   if (!file) return;
 
-  // Any failure leaves the root null; like a scalar root it becomes an empty object.
+  // Any failure leaves the root null; like a scalar root it becomes an empty object. The iterative
+  // parser accepts the same texts without recursing, so no nesting depth can exhaust the stack.
   char* buffer = new char[kReadBufferSize];
   rapidjson::FileReadStream stream(file, buffer, kReadBufferSize);
-  tree->ParseStream(stream);
+  tree->ParseStream<rapidjson::kParseIterativeFlag>(stream);
   delete[] buffer;
   fclose(file);
   if ((!tree->IsObject() && !tree->IsArray()) || !finiteNumbers(*tree)) tree->SetObject();
 }
 
+// Value::Accept without recursion, stopping once the text passes kMaxWrittenText: a hostile file can
+// nest values 100,000 deep, and indenting every level makes such a text grow with the square of the
+// depth. False when the writer refused a value or the text grew too long.
+static bool writeTree(const rapidjson::Value& root, rapidjson::PrettyWriter<rapidjson::StringBuffer>& writer,
+                      const rapidjson::StringBuffer& text) {
+  struct Level {
+    const rapidjson::Value* container;
+    rapidjson::SizeType next;   // index of the member or element to write next
+  };
+  std::vector<Level> open;
+  const rapidjson::Value* value = &root;
+  for (;;) {
+    if (text.GetSize() > kMaxWrittenText) return false;   // a round adds two lines at most
+    if (value) {
+      bool written = value->IsObject()  ? writer.StartObject()
+                     : value->IsArray() ? writer.StartArray()
+                                        : value->Accept(writer);   // a scalar does not recurse
+      if (!written) return false;
+      if (value->IsObject() || value->IsArray()) open.push_back({value, 0});
+    }
+    if (open.empty()) return true;
+    Level& top = open.back();
+    const rapidjson::Value& container = *top.container;
+    value = nullptr;
+    if (container.IsObject() && top.next < container.MemberCount()) {
+      const rapidjson::Value::Member& member = container.MemberBegin()[top.next++];
+      if (!writer.Key(member.name.GetString(), member.name.GetStringLength())) return false;
+      value = &member.value;
+    } else if (container.IsArray() && top.next < container.Size()) {
+      value = &container[top.next++];
+    } else {
+      bool closed = container.IsObject() ? writer.EndObject(container.MemberCount()) : writer.EndArray(container.Size());
+      if (!closed) return false;
+      open.pop_back();
+    }
+  }
+}
+
 bool WriteBack(const NodeRecord& record) {
   rapidjson::StringBuffer text;
   rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(text);
-  if (!record.document->Accept(writer)) return false;   // an incomplete text never reaches the file
+  if (!writeTree(*record.document, writer, text)) return false;   // an incomplete text never reaches the file
   return replaceFile(record.path, text.GetString(), text.GetSize());
 }

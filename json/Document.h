@@ -9,5 +9,6 @@
 void Open(CJSON_Exp& document, const char* path, bool create);
 
 // Writes the record's whole document, from its root, to the record's path; the file is replaced
-// only by a complete text. False when the file could not be replaced: the tree keeps every change.
+// only by a complete text. False when the file could not be replaced, or when the text would pass
+// 256 MiB (deep nesting grows it with the square of the depth): the tree keeps every change.
 bool WriteBack(const NodeRecord& record);
