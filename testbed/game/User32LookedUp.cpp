@@ -25,6 +25,11 @@ FARPROC gSlotLoadCursorA __asm__("__imp__LoadCursorA@8") = nullptr;
 FARPROC gSlotLoadImageA __asm__("__imp__LoadImageA@24") = nullptr;
 FARPROC gSlotGetIconInfo __asm__("__imp__GetIconInfo@8") = nullptr;
 FARPROC gSlotDestroyIcon __asm__("__imp__DestroyIcon@4") = nullptr;
+FARPROC gSlotBeginPaint __asm__("__imp__BeginPaint@8") = nullptr;
+FARPROC gSlotEndPaint __asm__("__imp__EndPaint@8") = nullptr;
+FARPROC gSlotGetClientRect __asm__("__imp__GetClientRect@8") = nullptr;
+FARPROC gSlotDrawTextA __asm__("__imp__DrawTextA@20") = nullptr;
+FARPROC gSlotInvalidateRect __asm__("__imp__InvalidateRect@12") = nullptr;
 }
 
 namespace {
@@ -50,6 +55,11 @@ const Slot kSlots[] = {
   {&gSlotLoadImageA, "LoadImageA"},
   {&gSlotGetIconInfo, "GetIconInfo"},
   {&gSlotDestroyIcon, "DestroyIcon"},
+  {&gSlotBeginPaint, "BeginPaint"},
+  {&gSlotEndPaint, "EndPaint"},
+  {&gSlotGetClientRect, "GetClientRect"},
+  {&gSlotDrawTextA, "DrawTextA"},
+  {&gSlotInvalidateRect, "InvalidateRect"},
 };
 }
 
