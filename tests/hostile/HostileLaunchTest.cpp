@@ -423,7 +423,7 @@ TEST_F(HostileLaunch, SettingsThatAreAFolderAndAModPastMaxPath) {
   makeFolders("Corvane.json");
   writeFile("Corvane.json\\keep.txt", "kept");
   const std::string mod = std::string(200, 'L') + "\\" + std::string(200, 'M');
-  ASSERT_TRUE(writeFileLong(mods(mod) + "\\manifest.json", "{\"ModName\": \"Long\"}"));
+  ASSERT_TRUE(writeFileLong(mods(mod) + "\\manifest.json", "{\"ModName\": \"Long\", \"Preview\": {\"Enable\": 1}}"));
 
   run("-mod " + mod, {});
   EXPECT_TRUE(GetFileAttributesA("Corvane.json") & FILE_ATTRIBUTE_DIRECTORY);
@@ -431,7 +431,7 @@ TEST_F(HostileLaunch, SettingsThatAreAFolderAndAModPastMaxPath) {
   ASSERT_GT(lines.size(), 15u);
   Report game = report();
   if (lines[15] == manifestLine(mod, "opened")[0]) {
-    EXPECT_EQ(lines, (startupLines(false) + manifestLine(mod, "opened") + Lines{"name Long"} + launchLines(4, "built-in")));
+    EXPECT_EQ(lines, (startupLines(false) + manifestLine(mod, "opened") + Lines{"name Long"} + launchLines(4, "off")));
     EXPECT_EQ(game["title.final"], "Long");
   } else {
     EXPECT_EQ(lines, startupLines(false) + manifestLine(mod, "missing") + launchLines(4, "built-in"));

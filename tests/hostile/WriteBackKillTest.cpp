@@ -84,7 +84,7 @@ TEST_F(WriteBackKill, EveryKillLeavesOneCompleteText) {
 
   const std::string temporary = std::string(kDocument) + ".tmp";
   long last = 0;
-  int insideWrite = 0;
+  int whileWriting = 0;
   for (int round = 0; round < 25; ++round) {
     Writer writer;
     ASSERT_TRUE(startWriter(writer, -1)) << GetLastError();
@@ -106,13 +106,13 @@ TEST_F(WriteBackKill, EveryKillLeavesOneCompleteText) {
     ASSERT_GE(counter, last) << "round " << round << ": " << text.size() << " bytes, starting "
                              << text.substr(0, 40);
     last = counter;
-    // A temporary file left behind means the kill landed inside a write-back.
-    if (fileExists(temporary)) ++insideWrite, DeleteFileA(temporary.c_str());
+    // A temporary file left behind means the kill landed while the new text was going to disk.
+    if (fileExists(temporary)) ++whileWriting, DeleteFileA(temporary.c_str());
   }
   // The kills did not all land before the first write-back: the counter moved.
   EXPECT_GT(last, 0);
-  RecordProperty("KillsInsideAWriteBack", insideWrite);
-  printf("%d of 25 kills landed inside a write-back; %ld write-backs in all\n", insideWrite, last);
+  RecordProperty("KillsWhileWritingTheFile", whileWriting);
+  printf("%d of 25 kills landed while a temporary file was being written; %ld write-backs in all\n", whileWriting, last);
 
   // Left alone, the writer finishes its rounds and the file holds the last of them.
   Writer writer;
