@@ -5,3 +5,4 @@ test:
 demo:
 	scripts/demo
 sdk: ; scripts/sdk
+bench: ; scripts/bench
