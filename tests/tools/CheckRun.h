@@ -1,0 +1,25 @@
+// Running corvane-check in the test's folder and laying out what it reads. The same calls serve the
+// Windows program under Wine (CheckRunWindows.cpp) and the native one (native/CheckRunPosix.cpp).
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CheckRun {
+  bool ended;                       // the program ran and ended by itself
+  int exitCode;
+  std::vector<std::string> lines;   // standard output split at line feeds, each without its CR
+  std::string errorOutput;          // standard error, as written
+};
+
+// Runs the checker with arguments in the current folder and waits for it to end.
+CheckRun runCheck(const std::vector<std::string>& arguments);
+
+// The path of a file of the cross build tree, given relative to its root with "/" between folders.
+std::string buildFile(const std::string& relative);
+
+// Makes every folder of path ("/" between folders), the last one included.
+void makeFolders(const std::string& path);
+
+// Text split into lines at line feeds, each without its CR; no empty last line.
+std::vector<std::string> linesOf(const std::string& text);
