@@ -12,8 +12,6 @@
 
 #include <rapidjson/error/en.h>
 
-#include <cstring>
-
 namespace {
 
 const char kGameModule[] = ".\\Game.dll";
