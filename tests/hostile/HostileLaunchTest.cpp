@@ -17,43 +17,11 @@
 
 namespace {
 
-using Lines = std::vector<std::string>;
 using Report = std::map<std::string, std::string>;
 
 const char kDefaultVersion[] = "Corvane (Version 2.0.0 Build 1)";
 const char kSettingsOff[] = "{\n    \"ShowMpqMessage\": false\n}";
 
-Lines operator+(Lines first, const Lines& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
-}
-
-// What the launcher traces while it builds the engine state with the stand-in game.
-Lines startupLines(bool warnings) {
-  return {
-      "game loaded",
-      "imports user32.dll 0",
-      "redirect CreateWindowExA 0",
-      "redirect SetWindowTextA 0",
-      "redirect LoadCursorA 0",
-      "redirect LoadImageA 0",
-      "imports Storm.dll 0",
-      "redirect #279 0",
-      "patch 0x4E3BFA written",
-      "patch 0x4E3BFC written",
-      "patch 0x59B3E4 written",
-      "patch 0xE5F0 written",
-      "patch 0xE5FF written",
-      "patch 0x58BF7F written",
-      warnings ? "settings ShowMpqMessage on" : "settings ShowMpqMessage off",
-  };
-}
-
-// What the launcher traces from the race count on, when GameMain runs.
-Lines launchLines(unsigned races, const std::string& splash) {
-  return {"races " + std::to_string(races), "splash " + splash, "GameMain found", "archive Corvane.mpq 9 opened",
-          "GameMain returned"};
-}
 
 Lines manifestLine(const std::string& mod, const char* outcome) {
   return {"manifest .\\mods\\" + mod + "\\manifest.json " + outcome};

@@ -142,3 +142,38 @@ std::vector<std::string> linesStarting(const std::string& text, const std::strin
     if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
   return found;
 }
+
+Lines operator+(Lines first, const Lines& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+Lines startupLines(bool warnings) {
+  return {
+      "game loaded",
+      "imports user32.dll 0",
+      "redirect CreateWindowExA 0",
+      "redirect SetWindowTextA 0",
+      "redirect LoadCursorA 0",
+      "redirect LoadImageA 0",
+      "imports Storm.dll 0",
+      "redirect #279 0",
+      "patch 0x4E3BFA written",
+      "patch 0x4E3BFC written",
+      "patch 0x59B3E4 written",
+      "patch 0xE5F0 written",
+      "patch 0xE5FF written",
+      "patch 0x58BF7F written",
+      warnings ? "settings ShowMpqMessage on" : "settings ShowMpqMessage off",
+  };
+}
+
+Lines launchLines(unsigned races, const std::string& splash) {
+  return {
+      "races " + std::to_string(races),
+      "splash " + splash,
+      "GameMain found",
+      "archive Corvane.mpq 9 opened",
+      "GameMain returned",
+  };
+}

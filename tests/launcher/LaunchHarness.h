@@ -42,3 +42,11 @@ LaunchResult launch(const std::string& arguments, bool traced = true);
 std::vector<std::string> linesOf(const std::string& text);
 // The lines of text that begin with prefix.
 std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix);
+
+// Start-up trace lines, compared as whole lists.
+using Lines = std::vector<std::string>;
+Lines operator+(Lines first, const Lines& second);
+// What the launcher traces while it builds the engine state, for a game module importing both groups.
+Lines startupLines(bool warnings);
+// What the launcher traces from the race count on, when GameMain runs.
+Lines launchLines(unsigned races, const std::string& splash);
