@@ -1,6 +1,8 @@
 // Laying out a game folder and running Corvane.exe in it as a real process under the test's eyes.
 #pragma once
 
+#include "support/TextLines.h"
+
 #include <string>
 #include <vector>
 
@@ -38,8 +40,6 @@ extern const char* const kLaunchTrace;
 // warning box it shows. With traced true the start-up trace is asked for (CORVANE_TRACE).
 LaunchResult launch(const std::string& arguments, bool traced = true);
 
-// Text split into lines at line feeds, each without its CR; no empty last line.
-std::vector<std::string> linesOf(const std::string& text);
 // The lines of text that begin with prefix.
 std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix);
 

@@ -2,6 +2,8 @@
 // Windows program under Wine (CheckRunWindows.cpp) and the native one (native/CheckRunPosix.cpp).
 #pragma once
 
+#include "support/TextLines.h"
+
 #include <string>
 #include <vector>
 
@@ -21,5 +23,3 @@ std::string buildFile(const std::string& relative);
 // Makes every folder of path ("/" between folders), the last one included.
 void makeFolders(const std::string& path);
 
-// Text split into lines at line feeds, each without its CR; no empty last line.
-std::vector<std::string> linesOf(const std::string& text);

@@ -1,5 +1,5 @@
-// The part of the checker's test harness that is the same on every host.
-#include "tools/CheckRun.h"
+// Splitting text into lines.
+#include "support/TextLines.h"
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
