@@ -3,7 +3,7 @@
 same bytes; unpacked into an empty game folder with the stand-in game it runs under Wine as shipped; its
 SDK builds the example add-on with MinGW and with clang in Microsoft mode, and the launcher loads both.
 
-    check_release.py SOURCE BUILD WORK VERSION BUILD_TYPE    (Wine ready: run inside scripts/in-display)
+    check_release.py SOURCE BUILD WORK VERSION -DCMAKE_BUILD_TYPE=TYPE    (Wine ready: run inside scripts/in-display)
 """
 import hashlib
 import io
@@ -18,7 +18,7 @@ import sys
 import unittest
 import zipfile
 
-SOURCE, BUILD, WORK, VERSION, BUILD_TYPE = sys.argv[1:6]
+SOURCE, BUILD, WORK, VERSION, BUILD_TYPE_OPTION = sys.argv[1:6]
 del sys.argv[1:6]
 MINGW = os.path.join(SOURCE, "cmake", "toolchain-mingw32.cmake")
 MICROSOFT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "clang-msvc.cmake")
@@ -53,7 +53,7 @@ def check(command, cwd=None):
 def build_zip(tree):
     """The zip's bytes, made by target dist in a fresh build tree."""
     shutil.rmtree(tree, ignore_errors=True)
-    check(["cmake", "-S", SOURCE, "-B", tree, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=" + BUILD_TYPE,
+    check(["cmake", "-S", SOURCE, "-B", tree, "-G", "Ninja", BUILD_TYPE_OPTION,
            "-DCMAKE_TOOLCHAIN_FILE=" + MINGW])
     check(["cmake", "--build", tree, "--target", "dist"])
     with open(os.path.join(tree, "dist", "Corvane-%s-win32.zip" % VERSION), "rb") as f:
