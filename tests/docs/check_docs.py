@@ -10,6 +10,8 @@ from pathlib import Path
 import jsonschema
 
 ROOT = Path(sys.argv.pop(1)) if len(sys.argv) > 1 else Path(__file__).resolve().parents[2]
+# A build's Version.h, made from the project's version: the launcher's version text.
+VERSION_HEADER = Path(sys.argv.pop(1)) if len(sys.argv) > 1 else ROOT / "build/resources/version/Version.h"
 
 
 def text(relative):
@@ -59,7 +61,10 @@ class ManifestReference(unittest.TestCase):
         for value in defaults.values():
             self.assertIn('"%s"' % value, doc)
         self.assertIn('modName = "%s";' % defaults["ModName"], text("launcher/EngineState.cpp"))
-        self.assertIn('gLauncherVersionText[] = "%s";' % defaults["ModVersion"], text("patching/LauncherPatches.cpp"))
+        # The launcher's version text is made from the project's version (a build's Version.h).
+        version = re.search(r'CORVANE_LAUNCHER_VERSION_TEXT "(.+)"', VERSION_HEADER.read_text(encoding="utf-8"))
+        self.assertIsNotNone(version)
+        self.assertEqual(version.group(1), defaults["ModVersion"])
 
     def test_race_limit_is_the_loader_s(self):
         limit = re.search(r"kMaxRaces = (\d+);", text("launcher/ModPlan.h")).group(1)
