@@ -13,7 +13,7 @@ namespace {
 
 const char kFolder[] = ".\\mods\\Fuzz\\";
 
-typedef rapidjson::Value Value;
+typedef JsonValue Value;
 
 // The first member of that name (names compared by length and bytes), or null.
 const Value* member(const Value& object, const char* key) {
