@@ -8,11 +8,11 @@
 #include <rapidjson/filereadstream.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
 
@@ -29,34 +29,54 @@ void CJSON_Exp::__autoclassinit2(unsigned int size) {
   memset(static_cast<void*>(this), 0, size);
 }
 
-// Whether every number in the tree is finite, walked without recursion. RapidJSON 1.1.0 reads a number
-// just past the largest double, such as 1.8e308, as infinity where it should fail the parse, and a tree
-// holding one could never be written back: every later change would miss the file.
-static bool finiteNumbers(const JsonValue& root) {
-  std::vector<const JsonValue*> pending(1, &root);
-  while (!pending.empty()) {
-    const JsonValue& value = *pending.back();
-    pending.pop_back();
-    if (value.IsDouble() && !std::isfinite(value.GetDouble())) return false;
-    if (value.IsArray()) {
-      for (const JsonValue& element : value.GetArray()) pending.push_back(&element);
-    } else if (value.IsObject()) {
-      for (const JsonValue::Member& member : value.GetObject()) pending.push_back(&member.value);
-    }
+// The reader's events, passed on to the tree, with every double checked as it is read: RapidJSON 1.1.0
+// reads a number just past the largest double, such as 1.8e308, as infinity where it should fail the
+// parse, and a tree holding one could never be written back. Such a number ends the parse instead.
+struct FiniteNumbers {
+  JsonTree& tree;
+
+  bool Null() { return tree.Null(); }
+  bool Bool(bool value) { return tree.Bool(value); }
+  bool Int(int value) { return tree.Int(value); }
+  bool Uint(unsigned value) { return tree.Uint(value); }
+  bool Int64(int64_t value) { return tree.Int64(value); }
+  bool Uint64(uint64_t value) { return tree.Uint64(value); }
+  bool Double(double value) {
+    volatile double stored = value;   // as the tree keeps it: x87 code may still hold more range
+    return std::isfinite(stored) && tree.Double(stored);
   }
-  return true;
-}
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) { return tree.RawNumber(text, length, copy); }
+  bool String(const char* text, rapidjson::SizeType length, bool copy) { return tree.String(text, length, copy); }
+  bool StartObject() { return tree.StartObject(); }
+  bool Key(const char* text, rapidjson::SizeType length, bool copy) { return tree.Key(text, length, copy); }
+  bool EndObject(rapidjson::SizeType count) { return tree.EndObject(count); }
+  bool StartArray() { return tree.StartArray(); }
+  bool EndArray(rapidjson::SizeType count) { return tree.EndArray(count); }
+};
+
+// Reads the whole stream into the tree (JsonTree::Populate calls it). The iterative parser accepts the
+// same texts as the recursive one without recursing, so no nesting depth can exhaust the stack.
+struct StreamParse {
+  rapidjson::FileReadStream& stream;
+  CheckedAllocator& base;
+
+  bool operator()(JsonTree& tree) {
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, CheckedAllocator> reader(&base);
+    FiniteNumbers events{tree};
+    return !reader.Parse<rapidjson::kParseIterativeFlag>(stream, events).IsError();
+  }
+};
 
 // Parses the open file into the tree; anything but an object or array, or a failed parse, becomes an
 // empty object. False when memory ran out: the tree is then unusable.
-static bool load(JsonTree& tree, FILE* file) {
+static bool load(DocumentRecord& document, FILE* file) {
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBufferSize]);
   if (!buffer) return false;
   try {
-    // The iterative parser accepts the same texts without recursing, so no depth can exhaust the stack.
     rapidjson::FileReadStream stream(file, buffer.get(), kReadBufferSize);
-    tree.ParseStream<rapidjson::kParseIterativeFlag>(stream);
-    if ((!tree.IsObject() && !tree.IsArray()) || !finiteNumbers(tree)) tree.SetObject();
+    StreamParse parse{stream, document.base};
+    document.tree.Populate(parse);
+    if (!document.tree.IsObject() && !document.tree.IsArray()) document.tree.SetObject();
   } catch (...) {
     return false;
   }
@@ -76,7 +96,7 @@ void Open(CJSON_Exp& document, const char* path, bool create) {
 
   // A document that memory could not hold does not exist, so its file is never written.
   DocumentRecord* made = new (std::nothrow) DocumentRecord(path);
-  bool loaded = made && load(made->tree, file);
+  bool loaded = made && load(*made, file);
   fclose(file);
   if (!loaded) return;
   made->root.exists = true;

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
+#include <vector>
 
 #ifdef _WIN32
 #include <direct.h>
@@ -45,16 +47,16 @@ void makeFolder(const char* path) {
 
 TargetFacts targetFacts(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return {false, true, 0};
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {true, 0};
   bool writable = !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
-  return {true, writable, attributes & kKeptAttributes};
+  return {writable, attributes & kKeptAttributes};
 }
 
 bool createTemporary(const char* path, unsigned attributes, std::string& name, OutputFile& file) {
   DWORD flags = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     name = temporaryName(path, GetCurrentProcessId());
-    HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, flags, nullptr);
+    HANDLE handle = CreateFileA(name.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, flags, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file.system = reinterpret_cast<intptr_t>(handle);
       return true;
@@ -110,13 +112,17 @@ void removeFile(const char* path) {
   DeleteFileA(path);
 }
 
-bool putInPlace(const char* temporary, const char* path, bool exists) {
-  if (!exists) return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != 0;
-  if (ReplaceFileA(path, temporary, nullptr, 0, nullptr, nullptr)) return true;
-  // Windows may report the replacement unmoved after the old file is already gone.
-  if (GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && !pathExists(path))
-    return MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != 0;
-  return false;
+bool putInPlace(OutputFile file, const char*, const char* path) {
+  // Renamed through its own handle: one call, where MoveFileExA and ReplaceFileA open it again by name.
+  int length = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+  if (length <= 0) return false;
+  std::vector<char> storage(sizeof(FILE_RENAME_INFO) + length * sizeof(WCHAR));
+  FILE_RENAME_INFO* rename = reinterpret_cast<FILE_RENAME_INFO*>(storage.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = (length - 1) * sizeof(WCHAR);
+  MultiByteToWideChar(CP_ACP, 0, path, -1, rename->FileName, length);
+  return SetFileInformationByHandle(handleOf(file), FileRenameInfo, rename, static_cast<DWORD>(storage.size())) != 0;
 }
 
 #else
@@ -131,10 +137,10 @@ void makeFolder(const char* path) {
 
 TargetFacts targetFacts(const char* path) {
   struct stat info;
-  if (stat(path, &info) != 0) return {false, true, 0};
+  if (stat(path, &info) != 0) return {true, 0};
   // The write bits, as Windows' read-only attribute: the tests run as root, which access() lets through.
   bool writable = S_ISREG(info.st_mode) && (info.st_mode & 0222) != 0;
-  return {true, writable, static_cast<unsigned>(info.st_mode & 07777)};
+  return {writable, static_cast<unsigned>(info.st_mode & 07777)};
 }
 
 bool createTemporary(const char* path, unsigned attributes, std::string& name, OutputFile& file) {
@@ -188,7 +194,7 @@ void removeFile(const char* path) {
   unlink(path);
 }
 
-bool putInPlace(const char* temporary, const char* path, bool) {
+bool putInPlace(OutputFile, const char* temporary, const char* path) {
   return rename(temporary, path) == 0;
 }
 

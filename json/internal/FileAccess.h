@@ -21,7 +21,6 @@ void makeFolder(const char* path);
 
 // What a write-back needs to know of the file it replaces.
 struct TargetFacts {
-  bool exists;
   bool writable;        // false for a read-only file and for a folder: such a target is never written
   unsigned attributes;  // what a replacement must carry over (hidden and system; the POSIX mode)
 };
@@ -53,7 +52,6 @@ bool writeBytes(OutputFile file, const char* bytes, size_t size);
 bool closeFile(OutputFile file);
 void removeFile(const char* path);
 
-// Puts the complete file temporary in the place of path: replaced, with path's attributes kept, when
-// path exists; moved there when it does not. False when that is refused (path held open without
-// delete sharing, say); both files are then as they were.
-bool putInPlace(const char* temporary, const char* path, bool exists);
+// Puts the complete temporary file, still open, in the place of path, replacing it. False when that is
+// refused (path held open, say); both files are then as they were.
+bool putInPlace(OutputFile file, const char* temporary, const char* path);

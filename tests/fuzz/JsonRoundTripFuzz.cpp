@@ -1,11 +1,14 @@
-// Fuzz target: any bytes load without a fault; the tree written back is valid JSON that holds exactly
-// that tree, and loading the written text again gives the same tree.
+// Fuzz target: any bytes load without a fault; the tree written back is, byte for byte, what
+// RapidJSON's PrettyWriter writes, valid JSON that holds exactly that tree, and loading the written text
+// again gives the same tree.
 #include "fuzz/FuzzSupport.h"
 #include "json/Document.h"
 #include "json/NodeRecord.h"
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 
 #include <string>
 
@@ -53,10 +56,16 @@ bool validUtf8(const JsonValue& value) {
   return true;
 }
 
-// The document's tree is written back; the text must hold exactly that tree. Returns the text.
+// The document's tree is written back; the text must be byte for byte RapidJSON's PrettyWriter's
+// with its defaults, and hold exactly that tree. Returns the text.
 std::string writtenText(ScratchDocument& document, const char* path) {
   if (!WriteBack(*document.document().record)) fuzzFailure("a loaded tree could not be written back");
   const std::string text = readWholeFile(path);
+  rapidjson::StringBuffer pretty;
+  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(pretty);
+  document.tree().Accept(writer);
+  if (text != std::string(pretty.GetString(), pretty.GetSize()))
+    fuzzFailure("the written text is not PrettyWriter's", text + "\n--- PrettyWriter:\n" + pretty.GetString());
   JsonTree strict;
   parseStrictly(strict, text, "the written text is not valid JSON");
   std::string difference = firstDifference(document.tree(), strict);
