@@ -11,6 +11,8 @@
 #include "testbed/allocation/AllocationHook.h"
 
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 #include <atomic>
@@ -30,6 +32,21 @@ const char kTwo[] = "{\n    \"a\": 1,\n    \"b\": 2\n}";
 
 class WriteBacks : public TempFolderTest {};
 
+// The file's identity on its volume: a replacement is a new file, a rewrite in place the same one.
+unsigned long long identityOf(const char* path) {
+#ifdef _WIN32
+  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION facts = {};
+  GetFileInformationByHandle(file, &facts);
+  CloseHandle(file);
+  return (static_cast<unsigned long long>(facts.nFileIndexHigh) << 32) | facts.nFileIndexLow;
+#else
+  struct stat facts = {};
+  stat(path, &facts);
+  return facts.st_ino;
+#endif
+}
+
 // A file already called what a temporary file might be, or bound to a document of its own, is never
 // touched by another document's write-backs.
 TEST_F(WriteBacks, NamesBesideTheFileAreNeverTaken) {
@@ -37,8 +54,10 @@ TEST_F(WriteBacks, NamesBesideTheFileAreNeverTaken) {
   writeFile("x.json.tmp", "{\"t\": 1}");
   CJSON_Exp& document = openDocument("x.json", false);
   CJSON_Exp& beside = openDocument("x.json.tmp", false);
+  const unsigned long long before = identityOf("x.json");
   document.SetInt("b", 2, false);
   EXPECT_EQ(readFile("x.json"), kTwo);
+  EXPECT_NE(identityOf("x.json"), before) << "replaced whole, not rewritten in place";
   EXPECT_EQ(readFile("x.json.tmp"), "{\"t\": 1}");
   beside.SetInt("u", 2, false);
   EXPECT_EQ(readFile("x.json.tmp"), "{\n    \"t\": 1,\n    \"u\": 2\n}");
@@ -150,8 +169,10 @@ TEST_F(WriteBacks, AFileHeldOpenStillGetsEveryChange) {
   CJSON_Exp& document = openDocument("h.json", false);
   FILE* holder = fopen("h.json", "rb");
   ASSERT_NE(holder, nullptr);
+  const unsigned long long before = identityOf("h.json");
   document.SetInt("b", 2, false);
   EXPECT_EQ(readFile("h.json"), kTwo);
+  EXPECT_EQ(identityOf("h.json"), before);
   document.Clear("b");
   EXPECT_EQ(readFile("h.json"), kOne);
   EXPECT_EQ(namesIn("."), Names{"h.json"});
