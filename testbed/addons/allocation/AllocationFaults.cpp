@@ -144,34 +144,32 @@ Outcome redirected() {
 
 void nothing() {}
 
+// A block handed to the caller: null is the failure answer; the block is freed once judged.
+Outcome handedBlock(bool right) {
+  if (!gText) return failedCleanly;
+  free(gText);
+  return right ? succeeded : wrong;
+}
+
 void unite() {
   gText = StringUtils::strunite(3, "ab", "c", "de");
 }
 Outcome united() {
-  if (!gText) return failedCleanly;
-  Outcome outcome = strcmp(gText, "abcde") == 0 ? succeeded : wrong;
-  free(gText);
-  return outcome;
+  return handedBlock(gText && strcmp(gText, "abcde") == 0);
 }
 
 void locate() {
   gText = StringUtils::strloc(64);
 }
 Outcome located() {
-  if (!gText) return failedCleanly;
-  Outcome outcome = gText[0] == 0 && gText[63] == 0 ? succeeded : wrong;
-  free(gText);
-  return outcome;
+  return handedBlock(gText && gText[0] == 0 && gText[63] == 0);
 }
 
 void commandText() {
   gText = CmdLine::GetString("faultText", true);
 }
 Outcome commandTextRead() {
-  if (!gText) return failedCleanly;
-  Outcome outcome = strcmp(gText, "value") == 0 ? succeeded : wrong;
-  free(gText);
-  return outcome;
+  return handedBlock(gText && strcmp(gText, "value") == 0);
 }
 
 void commandNumber() {
