@@ -113,6 +113,29 @@ void writeLine(TextOutput& output, bool comma, size_t level) {
   output.commit(at);
 }
 
+// A member's line up to its value: the line break and indentation, the name and ": ", at one check
+// for room when they fit the buffer.
+void writeMemberHead(TextOutput& output, bool comma, size_t level, const JsonValue& name) {
+  size_t length = name.GetStringLength();
+  size_t most = level * kIndent + 6 * length + 6;
+  if (most > kTextBufferSize) {
+    writeLine(output, comma, level);
+    writeString(output, name.GetString(), length);
+    char* at = output.room(2);
+    memcpy(at, ": ", 2);
+    return output.commit(at + 2);
+  }
+  char* at = output.room(most);
+  if (comma) *at++ = ',';
+  *at++ = '\n';
+  for (size_t i = 0; i < level; ++i, at += kIndent) memcpy(at, "    ", kIndent);
+  *at++ = '"';
+  const char* text = name.GetString();
+  for (size_t i = 0; i < length; ++i) at = escaped(at, static_cast<unsigned char>(text[i]));
+  memcpy(at, "\": ", 3);
+  output.commit(at + 3);
+}
+
 }  // namespace
 
 void TextOutput::flush() {
@@ -149,15 +172,12 @@ bool writeIndented(const JsonValue& root, TextOutput& output, TextShape& shape) 
     const JsonValue& container = *top.container;
     rapidjson::SizeType count = container.IsObject() ? container.MemberCount() : container.Size();
     if (top.next < count) {
-      writeLine(output, top.next > 0, open.size());
       if (container.IsObject()) {
-        const JsonValue::Member& member = container.MemberBegin()[top.next++];
-        writeString(output, member.name.GetString(), member.name.GetStringLength());
-        char* at = output.room(2);
-        memcpy(at, ": ", 2);
-        output.commit(at + 2);
+        const JsonValue::Member& member = container.MemberBegin()[top.next];
+        writeMemberHead(output, top.next++ > 0, open.size(), member.name);
         value = &member.value;
       } else {
+        writeLine(output, top.next > 0, open.size());
         value = &container[top.next++];
       }
       continue;
