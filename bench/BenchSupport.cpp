@@ -64,6 +64,18 @@ void writeText(const std::string& path, const std::string& text) {
   fclose(file);
 }
 
+double committedBytes() {
+  double total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    if (next <= at) break;
+    at = next;
+  }
+  return total;
+}
+
 void printResult(const char* name, double measured, double baseline, const char* unit, double goalRatio) {
   double ratio = baseline > 0 ? measured / baseline : 0;
   char goal[32] = "-", met[8] = "-";

@@ -14,6 +14,9 @@ std::string makeScratch(const char* name);
 void removeScratch(const std::string& folder);
 void writeText(const std::string& path, const std::string& text);
 
+// Committed private memory of the whole address space, region by region (what the process holds).
+double committedBytes();
+
 // One row of the table: "result<TAB>name<TAB>measured<TAB>baseline<TAB>unit<TAB>ratio<TAB>goal<TAB>met".
 // goalRatio <= 0: the row has no goal.
 void printResult(const char* name, double measured, double baseline, const char* unit, double goalRatio);

@@ -4,8 +4,9 @@
 #include "SObject_Exp.h"
 
 // One pointer to the document's record. The document is read once, when constructed, and its file is
-// rewritten whole by every modifying call. Destroying the object releases the record only: the tree
-// and every handle got from it stay valid for the rest of the process.
+// rewritten whole by every modifying call. Destroying the object releases nothing: the record (which
+// assignment shares with other objects), the tree and every handle got from it stay valid for the rest
+// of the process.
 class CJSON_Exp {
 public:
   // Opens .\configs\ + name (creating the folder "Configs"); with create true a missing file is made.

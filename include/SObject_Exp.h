@@ -4,10 +4,11 @@
 struct NodeRecord;
 
 // One pointer to the record of a value inside a document. Handles are returned by reference and are
-// never released; every modifying call rewrites the document's whole file. A call that does not fit
-// the value's kind (a look-up by name on an array, an append to an object, an index out of range)
-// changes nothing and reads as 0, 0.0, false, null or a handle that does not exist. Doubles that
-// are NaN or infinite are stored as null. Names and strings passed in are referenced, not copied.
+// never released, each look-up giving a new one; every modifying call rewrites the document's whole
+// file. A call that does not fit the value's kind (a look-up by name on an array, an append to an
+// object, an index out of range) changes nothing and reads as 0, 0.0, false, null or a handle that
+// does not exist; so does a call that memory cannot serve. Doubles that are NaN or infinite are stored
+// as null. Names and strings passed in are referenced, not copied.
 struct SObject_Exp {
   SObject_Exp& operator=(SObject_Exp& other);
   SObject_Exp& operator=(void* record);

@@ -1,4 +1,4 @@
-// A JSON document bound to one file: the exported constructor, loading, and the write-back.
+// A JSON document bound to one file: the exported constructor, and loading.
 #include "json/Document.h"
 
 #include "StringUtils.h"
@@ -6,16 +6,15 @@
 #include "json/internal/FileAccess.h"
 
 #include <rapidjson/filereadstream.h>
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
 
 static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
-static const size_t kMaxWrittenText = 256u << 20;   // longer texts are not written: the file keeps its own
 
 CJSON_Exp::CJSON_Exp(const char* name, bool create) {
   makeFolder(kConfigFolder);
@@ -23,33 +22,69 @@ CJSON_Exp::CJSON_Exp(const char* name, bool create) {
   Open(*this, StringUtils::strunite(2, kConfigPrefix, name), create);
 }
 
-CJSON_Exp::~CJSON_Exp() {
-  delete record;   // the tree, its pool and the path outlive the object: handles still use them
-}
+// The record stays: an object that got it by assignment may still use it, and is destroyed too.
+CJSON_Exp::~CJSON_Exp() {}
 
 void CJSON_Exp::__autoclassinit2(unsigned int size) {
   memset(static_cast<void*>(this), 0, size);
 }
 
-// Whether every number in the tree is finite, walked without recursion. RapidJSON 1.1.0 reads a number
-// just past the largest double, such as 1.8e308, as infinity where it should fail the parse, and a tree
-// holding one could never be written back: every later change would miss the file.
-static bool finiteNumbers(const rapidjson::Value& root) {
-  std::vector<const rapidjson::Value*> pending(1, &root);
-  while (!pending.empty()) {
-    const rapidjson::Value& value = *pending.back();
-    pending.pop_back();
-    if (value.IsDouble() && !std::isfinite(value.GetDouble())) return false;
-    if (value.IsArray()) {
-      for (const rapidjson::Value& element : value.GetArray()) pending.push_back(&element);
-    } else if (value.IsObject()) {
-      for (const rapidjson::Value::Member& member : value.GetObject()) pending.push_back(&member.value);
-    }
+// The reader's events, passed on to the tree, with every double checked as it is read: RapidJSON 1.1.0
+// reads a number just past the largest double, such as 1.8e308, as infinity where it should fail the
+// parse, and a tree holding one could never be written back. Such a number ends the parse instead.
+struct FiniteNumbers {
+  JsonTree& tree;
+
+  bool Null() { return tree.Null(); }
+  bool Bool(bool value) { return tree.Bool(value); }
+  bool Int(int value) { return tree.Int(value); }
+  bool Uint(unsigned value) { return tree.Uint(value); }
+  bool Int64(int64_t value) { return tree.Int64(value); }
+  bool Uint64(uint64_t value) { return tree.Uint64(value); }
+  bool Double(double value) {
+    volatile double stored = value;   // as the tree keeps it: x87 code may still hold more range
+    return std::isfinite(stored) && tree.Double(stored);
+  }
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) { return tree.RawNumber(text, length, copy); }
+  bool String(const char* text, rapidjson::SizeType length, bool copy) { return tree.String(text, length, copy); }
+  bool StartObject() { return tree.StartObject(); }
+  bool Key(const char* text, rapidjson::SizeType length, bool copy) { return tree.Key(text, length, copy); }
+  bool EndObject(rapidjson::SizeType count) { return tree.EndObject(count); }
+  bool StartArray() { return tree.StartArray(); }
+  bool EndArray(rapidjson::SizeType count) { return tree.EndArray(count); }
+};
+
+// Reads the whole stream into the tree (JsonTree::Populate calls it). The iterative parser accepts the
+// same texts as the recursive one without recursing, so no nesting depth can exhaust the stack.
+struct StreamParse {
+  rapidjson::FileReadStream& stream;
+  CheckedAllocator& base;
+
+  bool operator()(JsonTree& tree) {
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, CheckedAllocator> reader(&base);
+    FiniteNumbers events{tree};
+    return !reader.Parse<rapidjson::kParseIterativeFlag>(stream, events).IsError();
+  }
+};
+
+// Parses the open file into the tree; anything but an object or array, or a failed parse, becomes an
+// empty object. False when memory ran out: the tree is then unusable.
+static bool load(DocumentRecord& document, FILE* file) {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[kReadBufferSize]);
+  if (!buffer) return false;
+  try {
+    rapidjson::FileReadStream stream(file, buffer.get(), kReadBufferSize);
+    StreamParse parse{stream, document.base};
+    document.tree.Populate(parse);
+    if (!document.tree.IsObject() && !document.tree.IsArray()) document.tree.SetObject();
+  } catch (...) {
+    return false;
   }
   return true;
 }
 
 void Open(CJSON_Exp& document, const char* path, bool create) {
+  document.record = const_cast<NodeRecord*>(&kMissingRecord);
   FILE* file = nullptr;
   if (path) {
     file = fopen(path, "rb");
@@ -57,62 +92,13 @@ void Open(CJSON_Exp& document, const char* path, bool create) {
     // (locked, no permission) is never truncated.
     if (!file && create && !pathExists(path)) file = fopen(path, "wb");
   }
-
-  rapidjson::Document* tree = new rapidjson::Document();
-  document.record = new NodeRecord{tree, tree, nullptr, &tree->GetAllocator(), path, file != nullptr};
   if (!file) return;
 
-  // Any failure leaves the root null; like a scalar root it becomes an empty object. The iterative
-  // parser accepts the same texts without recursing, so no nesting depth can exhaust the stack.
-  char* buffer = new char[kReadBufferSize];
-  rapidjson::FileReadStream stream(file, buffer, kReadBufferSize);
-  tree->ParseStream<rapidjson::kParseIterativeFlag>(stream);
-  delete[] buffer;
+  // A document that memory could not hold does not exist, so its file is never written.
+  DocumentRecord* made = new (std::nothrow) DocumentRecord(path);
+  bool loaded = made && load(*made, file);
   fclose(file);
-  if ((!tree->IsObject() && !tree->IsArray()) || !finiteNumbers(*tree)) tree->SetObject();
-}
-
-// Value::Accept without recursion, stopping once the text passes kMaxWrittenText: a hostile file can
-// nest values 100,000 deep, and indenting every level makes such a text grow with the square of the
-// depth. False when the writer refused a value or the text grew too long.
-static bool writeTree(const rapidjson::Value& root, rapidjson::PrettyWriter<rapidjson::StringBuffer>& writer,
-                      const rapidjson::StringBuffer& text) {
-  struct Level {
-    const rapidjson::Value* container;
-    rapidjson::SizeType next;   // index of the member or element to write next
-  };
-  std::vector<Level> open;
-  const rapidjson::Value* value = &root;
-  for (;;) {
-    if (text.GetSize() > kMaxWrittenText) return false;   // a round adds two lines at most
-    if (value) {
-      bool written = value->IsObject()  ? writer.StartObject()
-                     : value->IsArray() ? writer.StartArray()
-                                        : value->Accept(writer);   // a scalar does not recurse
-      if (!written) return false;
-      if (value->IsObject() || value->IsArray()) open.push_back({value, 0});
-    }
-    if (open.empty()) return true;
-    Level& top = open.back();
-    const rapidjson::Value& container = *top.container;
-    value = nullptr;
-    if (container.IsObject() && top.next < container.MemberCount()) {
-      const rapidjson::Value::Member& member = container.MemberBegin()[top.next++];
-      if (!writer.Key(member.name.GetString(), member.name.GetStringLength())) return false;
-      value = &member.value;
-    } else if (container.IsArray() && top.next < container.Size()) {
-      value = &container[top.next++];
-    } else {
-      bool closed = container.IsObject() ? writer.EndObject(container.MemberCount()) : writer.EndArray(container.Size());
-      if (!closed) return false;
-      open.pop_back();
-    }
-  }
-}
-
-bool WriteBack(const NodeRecord& record) {
-  rapidjson::StringBuffer text;
-  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(text);
-  if (!writeTree(*record.document, writer, text)) return false;   // an incomplete text never reaches the file
-  return replaceFile(record.path, text.GetString(), text.GetSize());
+  if (!loaded) return;
+  made->root.exists = true;
+  document.record = &made->root;
 }

@@ -8,7 +8,10 @@
 // overwritten, never released: document is raw storage or a document about to be rebound.
 void Open(CJSON_Exp& document, const char* path, bool create);
 
-// Writes the record's whole document, from its root, to the record's path; the file is replaced
-// only by a complete text. False when the file could not be replaced, or when the text would pass
-// 256 MiB (deep nesting grows it with the square of the depth): the tree keeps every change.
+// Writes the record's whole document, from its root, to the record's path. The text goes to a new
+// temporary file beside it, which then replaces the file (keeping its attributes); when that is
+// refused, or no temporary file can be made there, the complete text is written into the file in
+// place. False when the file was not written: it is read-only or a folder, the disk is full, memory
+// ran out, a value has no text, or the text would pass 256 MiB (deep nesting grows it with the square
+// of the depth). The file then keeps its old text, and the tree keeps every change.
 bool WriteBack(const NodeRecord& record);

@@ -1,48 +1,57 @@
 // Handles to values inside a document: look-ups, reads, kind tests and the changes that write back.
 // The operations shared with CJSON_Exp have their one body here; a document is laid out as a handle
-// on its root.
+// on its root. Running out of memory never reaches the caller: a change that cannot be made leaves the
+// tree as it was, and a look-up that cannot be answered gives a handle that does not exist.
 #include "SObject_Exp.h"
 
 #include "json/Document.h"
 #include "json/NodeRecord.h"
+#include "json/internal/HandleStore.h"
 
 #include <cmath>
 
-using rapidjson::Value;
+typedef JsonValue Value;
 
 static const double kFloatLimit = 3.4028234e38;   // IsFloat bound: just inside the largest finite float
+
+// Given out when memory runs out even for a handle: one for the whole process, made to designate
+// nothing again each time, whatever a caller assigned to it.
+static SObject_Exp gNoMemoryHandle = {nullptr};
 
 // Whether a record designates a value (a zero-filled object holds no record at all).
 static bool live(const NodeRecord* record) {
   return record && record->exists;
 }
 
-// A new handle with a new record, never released: the caller keeps it for the rest of the process.
-static SObject_Exp& newHandle(const NodeRecord& fields) {
-  return *new SObject_Exp{new NodeRecord(fields)};
-}
-
 static SObject_Exp& missingHandle() {
-  return newHandle(NodeRecord{});
+  if (SObject_Exp* handle = newMissingHandle()) return *handle;
+  gNoMemoryHandle.record = const_cast<NodeRecord*>(&kMissingRecord);
+  return gNoMemoryHandle;
 }
 
-// A handle on a value inside the node that parent designates.
+// A new handle on a value inside the node that parent designates.
 static SObject_Exp& childHandle(const NodeRecord& parent, Value* value, const char* name) {
-  return newHandle(NodeRecord{parent.document, value, name, parent.allocator, parent.path, true});
+  if (SObject_Exp* handle = newHandle(NodeRecord{parent.document, value, name, true})) return *handle;
+  return missingHandle();
 }
 
 // The Set… pattern: an array appends, an object adds the member or, with overwrite, replaces its
 // value in place; anything else (and a missing value) changes nothing. The file is rewritten
-// whenever the node exists.
+// whenever the node exists, unless memory ran out before the change was made.
 static void setMember(const NodeRecord* record, const char* name, Value* value, bool overwrite) {
   if (!live(record)) return;
+  DocumentRecord& document = *record->document;
   Value& node = *record->value;
-  if (value && node.IsArray()) {
-    node.PushBack(*value, *record->allocator);
-  } else if (value && name && node.IsObject()) {
-    Value::MemberIterator member = node.FindMember(name);
-    if (member == node.MemberEnd()) node.AddMember(rapidjson::StringRef(name), *value, *record->allocator);
-    else if (overwrite) member->value = *value;
+  try {
+    if (value && node.IsArray()) {
+      node.PushBack(*value, document.pool);   // the array grows before it changes
+    } else if (value && name && node.IsObject()) {
+      Value::MemberIterator member = node.FindMember(name);
+      if (member == node.MemberEnd()) addMember(document, node, name, *value);
+      else if (overwrite) member->value = *value;
+    }
+  } catch (...) {
+    return;
   }
   WriteBack(*record);
 }
@@ -56,18 +65,26 @@ static void setFinite(Value& number, double value) {
 static SObject_Exp& addContainer(const NodeRecord* record, const char* name, rapidjson::Type kind) {
   if (!live(record)) return missingHandle();
   Value& node = *record->value;
-  Value container(kind);
-  if (node.IsArray()) {
-    node.PushBack(container, *record->allocator);
-    WriteBack(*record);
-    return childHandle(*record, &node[node.Size() - 1], name);
+  if (!node.IsArray() && (!name || !node.IsObject())) return missingHandle();
+  if (node.IsObject()) {
+    Value::MemberIterator member = node.FindMember(name);
+    if (member != node.MemberEnd()) return childHandle(*record, &member->value, name);
   }
-  if (!name || !node.IsObject()) return missingHandle();
-  Value::MemberIterator member = node.FindMember(name);
-  if (member != node.MemberEnd()) return childHandle(*record, &member->value, name);
-  node.AddMember(rapidjson::StringRef(name), container, *record->allocator);
+  // The handle comes first, so that a container once added is never answered with a missing handle.
+  SObject_Exp* added = newHandle(NodeRecord{record->document, nullptr, name, true});
+  if (!added) return missingHandle();
+  DocumentRecord& document = *record->document;
+  Value container(kind);
+  try {
+    if (node.IsArray()) node.PushBack(container, document.pool);
+    else addMember(document, node, name, container);
+  } catch (...) {
+    return missingHandle();
+  }
+  // Taken after the change: growing the container may have moved its members.
+  added->record->value = node.IsArray() ? &node[node.Size() - 1] : &(node.MemberEnd() - 1)->value;
   WriteBack(*record);
-  return childHandle(*record, &(node.MemberEnd() - 1)->value, name);   // the pool may have moved members
+  return *added;
 }
 
 SObject_Exp& SObject_Exp::operator=(SObject_Exp& other) {
@@ -141,7 +158,9 @@ double SObject_Exp::GetDouble() {
 }
 
 float SObject_Exp::GetFloat() {
-  return static_cast<float>(GetDouble());
+  // Through memory: on x87 the value would otherwise go back in ST0 unrounded (an integer's whole value).
+  volatile float rounded = static_cast<float>(GetDouble());
+  return rounded;
 }
 
 int SObject_Exp::GetInt() {

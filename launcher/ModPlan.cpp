@@ -89,8 +89,8 @@ static void planRaces(SObject_Exp& manifest, ModPlan& plan) {
   if (!arrayMember(manifest, kKeyRaces, races)) return;
   unsigned count = races->GetMemberCount();
   for (unsigned i = 0; i < count && plan.raceSkins.size() < kMaxRaces; ++i) {
+    // An element that is not an object names neither: it keeps its place with the defaults.
     SObject_Exp& race = (*races)[static_cast<int>(i)];
-    if (!race.IsObject()) continue;
     const char* skin = stringMember(race, kKeyRaceSkin);
     const char* key = stringMember(race, kKeyRaceKey);
     plan.raceSkins.push_back(skin ? skin : kDefaultSkin);

@@ -5,7 +5,6 @@
 #include "patching/internal/ReadableSpan.h"
 
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -106,16 +105,19 @@ bool CRedirector::setApiModule(HINSTANCE handle) {
   apiModule = handle;  // kept even when the steps below fail
   if (module == nullptr) return fail(kNoModule);
 
+  // The descriptors are read in place: nothing is allocated, so running out of memory cannot fail it.
   const unsigned char* base = reinterpret_cast<const unsigned char*>(module);
-  std::vector<ImportEntry> imports;
-  switch (readImports(base, readableSpan(base), imports)) {
+  size_t span = readableSpan(base);
+  size_t at = 0;
+  switch (findImportDirectory(base, span, at)) {
     case ImageCheck::noMzWord: return fail(kNoMzWord);
     case ImageCheck::noPeSignature: return fail(kNoPeSignature);
     case ImageCheck::noImportDirectory: return fail(kNoImportsFromApi);
     case ImageCheck::valid: break;
   }
   // Matched by module identity, so any spelling of the name counts; only the first match is used.
-  for (const ImportEntry& entry : imports) {
+  ImportEntry entry;
+  while (nextImportEntry(base, span, at, entry)) {
     if (entry.moduleName == nullptr || GetModuleHandleA(entry.moduleName) != handle) continue;
     if (!entry.tableInImage) return fail(kNoImportsFromApi);
     importAddressTable = reinterpret_cast<DWORD*>(const_cast<unsigned char*>(base) + entry.firstThunk);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #ifdef _WIN32
 const char* const kConfigFolder = "Configs";        // made by every exported constructor
@@ -17,9 +19,39 @@ bool pathExists(const char* path);
 // Creates one folder; an existing folder or any failure is ignored.
 void makeFolder(const char* path);
 
-// Replaces the whole content of the file at path with size bytes. The bytes go to a temporary file
-// beside it first, which then takes the file's place, so the file never holds a partial text; only
-// when no temporary file can be made there is the file rewritten in place. A read-only file is left
-// alone. False when the file could not be replaced (it keeps its old content, apart from a failed
-// in-place write).
-bool replaceFile(const char* path, const char* bytes, size_t size);
+// What a write-back needs to know of the file it replaces.
+struct TargetFacts {
+  bool writable;        // false for a read-only file and for a folder: such a target is never written
+  unsigned attributes;  // what a replacement must carry over (hidden and system; the POSIX mode)
+};
+TargetFacts targetFacts(const char* path);
+
+// A file open for writing: a Windows handle or a POSIX descriptor.
+struct OutputFile {
+  intptr_t system;
+};
+
+// Creates a new, empty file beside path under a name that no file had (path, a dot, the process and
+// a count, ".tmp"), with the given attributes; its name goes to name. False when the folder takes no
+// new file there.
+bool createTemporary(const char* path, unsigned attributes, std::string& name, OutputFile& file);
+
+// Opens the file at path (making it when missing) to be rewritten in place, keeping other writers out
+// while it is. False when it cannot be written.
+bool openInPlace(const char* path, OutputFile& file);
+
+// Makes the file at least size bytes long, so that the disk holds room for a text of that size before
+// a byte of the old one is overwritten, and goes back to its start. False, with the bytes as they
+// were, when there is no room.
+bool reserveLength(OutputFile file, uint64_t size);
+
+// Ends the file at size bytes.
+bool cutAt(OutputFile file, uint64_t size);
+
+bool writeBytes(OutputFile file, const char* bytes, size_t size);
+bool closeFile(OutputFile file);
+void removeFile(const char* path);
+
+// Puts the complete temporary file, still open, in the place of path, replacing it. False when that is
+// refused (path held open, say); both files are then as they were.
+bool putInPlace(OutputFile file, const char* temporary, const char* path);

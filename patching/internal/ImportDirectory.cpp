@@ -30,8 +30,7 @@ const char* textAt(const unsigned char* base, size_t size, size_t offset) {
 
 }  // namespace
 
-ImageCheck readImports(const unsigned char* base, size_t size, std::vector<ImportEntry>& entries) {
-  entries.clear();
+ImageCheck findImportDirectory(const unsigned char* base, size_t size, size_t& directory) {
   uint16_t mz;
   if (base == nullptr || !inside(size, 0, sizeof mz)) return ImageCheck::noMzWord;
   std::memcpy(&mz, base, sizeof mz);
@@ -42,18 +41,29 @@ ImageCheck readImports(const unsigned char* base, size_t size, std::vector<Impor
   if (!inside(size, nt, 4) || read32(base, nt) != kPeSignature) return ImageCheck::noPeSignature;
 
   if (!inside(size, nt, kImportDirectoryAt + 4)) return ImageCheck::noImportDirectory;
-  size_t directory = read32(base, nt + kImportDirectoryAt);
+  directory = read32(base, nt + kImportDirectoryAt);
   if (directory == 0) return ImageCheck::noImportDirectory;
+  return ImageCheck::valid;
+}
 
-  for (size_t at = directory; inside(size, at, sizeof(ImportDescriptor)); at += sizeof(ImportDescriptor)) {
-    ImportDescriptor descriptor;
-    std::memcpy(&descriptor, base + at, sizeof descriptor);
-    if (descriptor.firstThunk == 0) break;
-    ImportEntry entry;
-    entry.moduleName = textAt(base, size, descriptor.name);
-    entry.firstThunk = descriptor.firstThunk;
-    entry.tableInImage = inside(size, descriptor.firstThunk, 4);
-    entries.push_back(entry);
-  }
+bool nextImportEntry(const unsigned char* base, size_t size, size_t& at, ImportEntry& entry) {
+  if (!inside(size, at, sizeof(ImportDescriptor))) return false;
+  ImportDescriptor descriptor;
+  std::memcpy(&descriptor, base + at, sizeof descriptor);
+  if (descriptor.firstThunk == 0) return false;
+  entry.moduleName = textAt(base, size, descriptor.name);
+  entry.firstThunk = descriptor.firstThunk;
+  entry.tableInImage = inside(size, descriptor.firstThunk, 4);
+  at += sizeof(ImportDescriptor);
+  return true;
+}
+
+ImageCheck readImports(const unsigned char* base, size_t size, std::vector<ImportEntry>& entries) {
+  entries.clear();
+  size_t directory = 0;
+  ImageCheck check = findImportDirectory(base, size, directory);
+  if (check != ImageCheck::valid) return check;
+  ImportEntry entry;
+  while (nextImportEntry(base, size, directory, entry)) entries.push_back(entry);
   return ImageCheck::valid;
 }

@@ -29,6 +29,14 @@ struct ImportEntry {
   bool tableInImage;       // the table's first slot lies inside the image
 };
 
-// Lists the descriptors of the image at base, size bytes long, in directory order, up to the first
-// descriptor whose FirstThunk is 0 or the first one that does not lie whole inside the image.
+// Checks the headers of the image at base, size bytes long; when valid, directory is the offset of its
+// import directory.
+ImageCheck findImportDirectory(const unsigned char* base, size_t size, size_t& directory);
+
+// Reads the descriptor at offset at (the directory's, at first) and moves at to the next one. False at
+// the first descriptor whose FirstThunk is 0 or the first one that does not lie whole inside the
+// image. Nothing is allocated.
+bool nextImportEntry(const unsigned char* base, size_t size, size_t& at, ImportEntry& entry);
+
+// Lists the descriptors, in directory order, as nextImportEntry reads them.
 ImageCheck readImports(const unsigned char* base, size_t size, std::vector<ImportEntry>& entries);

@@ -14,11 +14,10 @@
 static std::string gScratchFolder;
 static std::deque<std::string> gScratchFiles;   // a deque: earlier paths stay where they are
 
-// A run that ends normally leaves nothing behind; the files' temporary companions go too.
+// A run that ends normally leaves nothing behind (write-backs leave no temporary file).
 static void removeScratch() {
   for (const std::string& path : gScratchFiles) {
     remove(path.c_str());
-    remove((path + ".tmp").c_str());
   }
   rmdir(gScratchFolder.c_str());
 }
@@ -62,23 +61,21 @@ ScratchDocument::ScratchDocument(const char* path, bool create) {
 }
 
 ScratchDocument::~ScratchDocument() {
-  NodeRecord* record = document().record;
-  delete record->document;   // the tree with its pool and every value in it
-  delete record;
+  delete document().record->document;   // the record, the tree, its pool and every value in it
 }
 
-static std::string kindName(const rapidjson::Value& value) {
+static std::string kindName(const JsonValue& value) {
   static const char* const kNames[] = {"null", "false", "true", "object", "array", "string", "number"};
   return kNames[value.GetType()];
 }
 
-static std::string quoted(const rapidjson::Value& text) {
+static std::string quoted(const JsonValue& text) {
   return "\"" + std::string(text.GetString(), text.GetStringLength()) + "\"";
 }
 
 // Integers by value and by the kinds they answer to; doubles by their bits, give or take slack units
 // in the last place (the distance of two doubles of one sign is the distance of their bit patterns).
-static bool sameNumber(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack) {
+static bool sameNumber(const JsonValue& a, const JsonValue& b, unsigned slack) {
   if (a.IsDouble() != b.IsDouble()) return false;
   if (a.IsDouble()) {
     double x = a.GetDouble();
@@ -94,7 +91,7 @@ static bool sameNumber(const rapidjson::Value& a, const rapidjson::Value& b, uns
   return a.IsUint64() ? a.GetUint64() == b.GetUint64() : a.GetInt64() == b.GetInt64();
 }
 
-static std::string numberText(const rapidjson::Value& value) {
+static std::string numberText(const JsonValue& value) {
   char text[64];
   if (value.IsDouble()) snprintf(text, sizeof text, "%.17g", value.GetDouble());
   else if (value.IsUint64()) snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value.GetUint64()));
@@ -102,7 +99,7 @@ static std::string numberText(const rapidjson::Value& value) {
   return text;
 }
 
-static std::string differenceAt(const std::string& where, const rapidjson::Value& a, const rapidjson::Value& b,
+static std::string differenceAt(const std::string& where, const JsonValue& a, const JsonValue& b,
                                 unsigned slack) {
   if (a.GetType() != b.GetType()) return where + ": " + kindName(a) + " against " + kindName(b);
   if (a.IsNumber()) {
@@ -125,8 +122,8 @@ static std::string differenceAt(const std::string& where, const rapidjson::Value
   if (a.IsObject()) {
     if (a.MemberCount() != b.MemberCount())
       return where + ": " + std::to_string(a.MemberCount()) + " against " + std::to_string(b.MemberCount()) + " members";
-    rapidjson::Value::ConstMemberIterator x = a.MemberBegin();
-    rapidjson::Value::ConstMemberIterator y = b.MemberBegin();
+    JsonValue::ConstMemberIterator x = a.MemberBegin();
+    JsonValue::ConstMemberIterator y = b.MemberBegin();
     for (; x != a.MemberEnd(); ++x, ++y) {
       std::string name = where + "." + quoted(x->name);
       std::string difference = differenceAt(name + " (name)", x->name, y->name, 0);
@@ -137,7 +134,7 @@ static std::string differenceAt(const std::string& where, const rapidjson::Value
   return std::string();
 }
 
-std::string firstDifference(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack) {
+std::string firstDifference(const JsonValue& a, const JsonValue& b, unsigned slack) {
   return differenceAt("root", a, b, slack);
 }
 

@@ -20,7 +20,7 @@ void writeWholeFile(const char* path, const uint8_t* bytes, size_t size);
 
 // A document opened on path as the launcher opens its own files. The product keeps a document's tree,
 // pool and record for the rest of the process; a fuzz run releases them here after each input, so
-// that any other leak shows.
+// that any other leak shows. (The handles its look-ups made stay, as the product keeps them.)
 class ScratchDocument {
 public:
   ScratchDocument(const char* path, bool create);
@@ -29,7 +29,7 @@ public:
   ScratchDocument& operator=(const ScratchDocument&) = delete;
 
   CJSON_Exp& document() { return *reinterpret_cast<CJSON_Exp*>(storage); }
-  const rapidjson::Document& tree() { return *document().record->document; }
+  const JsonTree& tree() { return document().record->document->tree; }
 
 private:
   alignas(CJSON_Exp) unsigned char storage[sizeof(CJSON_Exp)];
@@ -39,7 +39,7 @@ private:
 // members in the same order under names of the same bytes, the same elements, integers of the same
 // value and kind, strings of the same length and bytes, and doubles of the same bits, or, with slack,
 // of the same sign and at most that many units in the last place apart.
-std::string firstDifference(const rapidjson::Value& a, const rapidjson::Value& b, unsigned slack = 0);
+std::string firstDifference(const JsonValue& a, const JsonValue& b, unsigned slack = 0);
 
 // Stops the run with a message: libFuzzer then saves the input that led here.
 [[noreturn]] void fuzzFailure(const char* what, const std::string& detail = std::string());

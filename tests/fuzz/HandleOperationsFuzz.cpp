@@ -1,7 +1,7 @@
-// Fuzz target: a random sequence of handle operations on a random document. No fault; no leak beyond the
-// handles and records that the operations hand out (which this target releases itself, along with the
-// document, after each input); after every modifying call the file holds exactly the tree; and every
-// call has the effect on its node that the handle rules give, checked against the tree itself.
+// Fuzz target: a random sequence of handle operations on a random document. No fault; no leak (the
+// handles the operations hand out stay, as the product keeps them; the document is released after each
+// input); after every modifying call the file holds exactly the tree; and every call has the effect on
+// its node that the handle rules give, checked against the tree itself.
 #include "fuzz/FuzzSupport.h"
 #include "json/Document.h"
 #include "json/NodeRecord.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-typedef rapidjson::Value Value;
+typedef JsonValue Value;
 
 const size_t kMostHandles = 32;
 
@@ -96,15 +96,7 @@ public:
   Run(FuzzedDataProvider& input, CJSON_Exp& document, const char* path)
       : input(input), document(document), path(path) {
     usable.push_back(asHandle(document));
-    rootIsObject = document.record->document->IsObject();
-  }
-
-  // Releases what the operations handed out: each handle with the record it was made with.
-  ~Run() {
-    for (size_t i = 0; i < made.size(); ++i) {
-      delete madeRecords[i];
-      delete made[i];
-    }
+    rootIsObject = document.record->document->tree.IsObject();
   }
 
   void step() {
@@ -148,7 +140,7 @@ public:
     const long existing = wasObject && call.name ? firstMember(*value, call.name) : -1;
     SObject_Exp* added = onDocument ? make(document, call) : make(node, call);
     checkFile();
-    if (document.record->document->IsObject() != rootIsObject) fuzzFailure("the root changed its kind");
+    if (document.record->document->tree.IsObject() != rootIsObject) fuzzFailure("the root changed its kind");
     if (live) {
       if (value->IsObject() != wasObject || value->IsArray() != wasArray) fuzzFailure("a node changed its kind");
       checkEffect(call, *value, count, existing, added);
@@ -313,7 +305,6 @@ private:
     }
     if (!handle.record) fuzzFailure("a handle without a record");
     made.push_back(&handle);
-    madeRecords.push_back(handle.record);
     if (usable.size() < kMostHandles) usable.push_back(&handle);
     else usable[1 + input.ConsumeIntegralInRange<size_t>(0, kMostHandles - 2)] = &handle;
   }
@@ -321,11 +312,11 @@ private:
   // The file holds exactly the tree (read at full precision, so doubles must match bit for bit).
   void checkFile() {
     const std::string onDisk = readWholeFile(path);
-    rapidjson::Document fromFile;
+    JsonTree fromFile;
     fromFile.Parse<rapidjson::kParseFullPrecisionFlag>(onDisk.data(), onDisk.size());
     if (fromFile.HasParseError())
       fuzzFailure("the file is not valid JSON", std::string(rapidjson::GetParseError_En(fromFile.GetParseError())) + "\n" + onDisk);
-    std::string difference = firstDifference(*document.record->document, fromFile);
+    std::string difference = firstDifference(document.record->document->tree, fromFile);
     if (!difference.empty()) fuzzFailure("the file does not hold the tree", difference + "\n" + onDisk);
   }
 
@@ -356,8 +347,7 @@ private:
   const char* path;
   bool rootIsObject;
   std::vector<SObject_Exp*> usable;          // [0] is the document read as the handle on its root
-  std::vector<SObject_Exp*> made;            // every handle handed out, released at the end
-  std::vector<NodeRecord*> madeRecords;      // the record each was made with (assignment shares them)
+  std::vector<SObject_Exp*> made;            // every handle handed out (the product keeps them)
   std::deque<std::string> texts;
 };
 

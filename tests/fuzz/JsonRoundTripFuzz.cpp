@@ -1,11 +1,14 @@
-// Fuzz target: any bytes load without a fault; the tree written back is valid JSON that holds exactly
-// that tree, and loading the written text again gives the same tree.
+// Fuzz target: any bytes load without a fault; the tree written back is, byte for byte, what
+// RapidJSON's PrettyWriter writes, valid JSON that holds exactly that tree, and loading the written text
+// again gives the same tree.
 #include "fuzz/FuzzSupport.h"
 #include "json/Document.h"
 #include "json/NodeRecord.h"
 
 #include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 
 #include <string>
 
@@ -19,7 +22,7 @@ const unsigned kStrict = rapidjson::kParseFullPrecisionFlag;
 // two units in the last place away from the one written.
 const unsigned kReaderSlack = 2;
 
-void parseStrictly(rapidjson::Document& tree, const std::string& text, const char* what) {
+void parseStrictly(JsonTree& tree, const std::string& text, const char* what) {
   tree.Parse<kStrict>(text.data(), text.size());
   if (tree.HasParseError())
     fuzzFailure(what, std::string(rapidjson::GetParseError_En(tree.GetParseError())) + " at " +
@@ -31,7 +34,7 @@ struct Discard {
 };
 
 // Whether every name and string in the tree is valid UTF-8, by the reader's own check.
-bool validUtf8(const rapidjson::Value& value) {
+bool validUtf8(const JsonValue& value) {
   if (value.IsString()) {
     rapidjson::MemoryStream bytes(value.GetString(), value.GetStringLength());
     Discard sink;
@@ -41,23 +44,29 @@ bool validUtf8(const rapidjson::Value& value) {
     return true;
   }
   if (value.IsArray()) {
-    for (const rapidjson::Value& element : value.GetArray()) {
+    for (const JsonValue& element : value.GetArray()) {
       if (!validUtf8(element)) return false;
     }
   }
   if (value.IsObject()) {
-    for (const rapidjson::Value::Member& member : value.GetObject()) {
+    for (const JsonValue::Member& member : value.GetObject()) {
       if (!validUtf8(member.name) || !validUtf8(member.value)) return false;
     }
   }
   return true;
 }
 
-// The document's tree is written back; the text must hold exactly that tree. Returns the text.
+// The document's tree is written back; the text must be byte for byte RapidJSON's PrettyWriter's
+// with its defaults, and hold exactly that tree. Returns the text.
 std::string writtenText(ScratchDocument& document, const char* path) {
   if (!WriteBack(*document.document().record)) fuzzFailure("a loaded tree could not be written back");
   const std::string text = readWholeFile(path);
-  rapidjson::Document strict;
+  rapidjson::StringBuffer pretty;
+  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(pretty);
+  document.tree().Accept(writer);
+  if (text != std::string(pretty.GetString(), pretty.GetSize()))
+    fuzzFailure("the written text is not PrettyWriter's", text + "\n--- PrettyWriter:\n" + pretty.GetString());
+  JsonTree strict;
   parseStrictly(strict, text, "the written text is not valid JSON");
   std::string difference = firstDifference(document.tree(), strict);
   if (!difference.empty()) fuzzFailure("the written text holds another tree", difference + "\n" + text);
@@ -71,15 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* reloadedPath = scratchFile("reloaded.json");
   writeWholeFile(loadedPath, data, size);
   ScratchDocument loaded(loadedPath, false);
-  const rapidjson::Document& tree = loaded.tree();
   if (!loaded.document().IsExist()) fuzzFailure("an existing file did not open");
+  const JsonTree& tree = loaded.tree();
   if (!tree.IsObject() && !tree.IsArray()) fuzzFailure("the root is not a container");
   const std::string written = writtenText(loaded, loadedPath);
 
   // A tree whose texts are all valid UTF-8 is written as valid UTF-8. (Bytes that are not UTF-8 are
   // taken as they stand, and so is an escaped lone surrogate, which RapidJSON stores as three bytes.)
   if (validUtf8(tree)) {
-    rapidjson::Document encoded;
+    JsonTree encoded;
     encoded.Parse<rapidjson::kParseValidateEncodingFlag>(written.data(), written.size());
     if (encoded.HasParseError()) fuzzFailure("valid UTF-8 was written as invalid UTF-8", written);
   }

@@ -1,7 +1,8 @@
-// Documents and their files: construction, loading, the text written, and safe replacement.
+// Documents and their files: construction, loading and the text written.
 #include "CJSON_Exp.h"
 #include "json/Document.h"
 #include "json/NodeRecord.h"
+#include "OpenDocument.h"
 #include "support/TempFolder.h"
 
 #ifdef _WIN32
@@ -13,13 +14,6 @@
 #include <string>
 
 namespace {
-
-// A document opened on a path of its own, as the launcher opens its settings file; never released.
-CJSON_Exp& openDocument(const char* path, bool create) {
-  CJSON_Exp* document = static_cast<CJSON_Exp*>(::operator new(sizeof(CJSON_Exp)));
-  Open(*document, path, create);
-  return *document;
-}
 
 #ifdef _WIN32   // cases marked so need Windows' file system: its folder names, attributes and sharing
 bool isFolder(const char* path) {
@@ -49,8 +43,7 @@ TEST_F(DocumentFile, ConstructorWithoutCreateMakesOnlyTheFolder) {
   EXPECT_FALSE(document["x"].IsExist());
   EXPECT_FALSE(document[0].IsExist());
   EXPECT_FALSE(document.HasMember("x"));
-  EXPECT_FALSE(fileExists("configs\\a.json"));
-  EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
+  EXPECT_TRUE(namesIn("configs").empty());
 }
 #endif
 
@@ -65,7 +58,7 @@ TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChang
 
   document.SetInt("x", 1, false);
   EXPECT_EQ(readFile("configs\\a.json"), "{\n    \"x\": 1\n}");
-  EXPECT_FALSE(fileExists("configs\\a.json.tmp"));
+  EXPECT_EQ(namesIn("configs"), std::vector<std::string>{"a.json"});
 }
 
 #ifdef _WIN32
@@ -279,7 +272,7 @@ TEST_F(DocumentFile, NotFiniteNumbersAreStoredAsNull) {
   document["good"].record->value->SetDouble(NAN);
   EXPECT_FALSE(WriteBack(*document.record));
   EXPECT_EQ(readFile("n.json"), before);
-  EXPECT_FALSE(fileExists("n.json.tmp"));
+  EXPECT_EQ(namesIn("."), std::vector<std::string>{"n.json"});
   document.SetInt("good", 1, true);
   EXPECT_EQ(readFile("n.json"), before.substr(0, before.size() - 6) + "1\n}");
 }
@@ -297,28 +290,6 @@ TEST_F(DocumentFile, WriteBackFollowsTheCurrentFolder) {
   EXPECT_EQ(readFile("other\\configs\\a.json"), "{\n    \"x\": 1,\n    \"y\": 2\n}");
 }
 
-TEST_F(DocumentFile, ReadOnlyFileKeepsItsTextAndTheTreeKeepsTheChange) {
-  writeFile("r.json", "{\"a\": 1}");
-  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_READONLY));
-  CJSON_Exp& document = openDocument("r.json", false);
-  document.SetInt("b", 2, false);
-  EXPECT_EQ(readFile("r.json"), "{\"a\": 1}");
-  EXPECT_FALSE(fileExists("r.json.tmp"));
-  EXPECT_EQ(document["b"].GetInt(), 2);
-  EXPECT_FALSE(WriteBack(*document.record));
-
-  // Nor is it written in place when no temporary file can be made beside it.
-  ASSERT_TRUE(CreateDirectoryA("r.json.tmp", nullptr));
-  document.SetInt("d", 4, false);
-  EXPECT_EQ(readFile("r.json"), "{\"a\": 1}");
-  ASSERT_TRUE(RemoveDirectoryA("r.json.tmp"));
-
-  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_NORMAL));
-  document.SetInt("c", 3, false);
-  EXPECT_EQ(readFile("r.json"), "{\n    \"a\": 1,\n    \"b\": 2,\n    \"d\": 4,\n    \"c\": 3\n}");
-  EXPECT_TRUE(WriteBack(*document.record));
-}
-
 TEST_F(DocumentFile, ExistingFileThatCannotBeReadIsNeverTruncated) {
   writeFile("held.json", "{\"kept\": true}");
   // Another process holds the file so that it may be written but not read.
@@ -329,23 +300,6 @@ TEST_F(DocumentFile, ExistingFileThatCannotBeReadIsNeverTruncated) {
   EXPECT_FALSE(document.IsExist());
   CloseHandle(holder);
   EXPECT_EQ(readFile("held.json"), "{\"kept\": true}");
-}
-
-TEST_F(DocumentFile, WritesInPlaceWhenNoTemporaryFileCanBeMade) {
-  writeFile("p.json", "{\"a\": 1}");
-  ASSERT_TRUE(CreateDirectoryA("p.json.tmp", nullptr));   // the temporary file's name is taken
-  CJSON_Exp& document = openDocument("p.json", false);
-  document.SetInt("b", 2, false);
-  EXPECT_EQ(readFile("p.json"), "{\n    \"a\": 1,\n    \"b\": 2\n}");
-  EXPECT_TRUE(isFolder("p.json.tmp"));
-  EXPECT_TRUE(WriteBack(*document.record));
-
-  // A stale temporary file left behind is simply replaced.
-  ASSERT_TRUE(RemoveDirectoryA("p.json.tmp"));
-  writeFile("p.json.tmp", "stale");
-  document.Clear("a");
-  EXPECT_EQ(readFile("p.json"), "{\n    \"b\": 2\n}");
-  EXPECT_FALSE(fileExists("p.json.tmp"));
 }
 #endif
 

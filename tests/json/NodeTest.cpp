@@ -4,9 +4,12 @@
 #include "json/NodeRecord.h"
 #include "support/TempFolder.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -485,6 +488,43 @@ TEST_F(NodeHandles, ShapesThatDoNotFitChangeNothing) {
   document.Clear(static_cast<const char*>(nullptr));
   document.SetInt(nullptr, 3, false);
   EXPECT_EQ(text(), expected);
+}
+
+// Look-ups take no lock: threads looking up in one shared document and in documents of their own all
+// read exact values through handles that are all distinct.
+TEST_F(NodeHandles, LookUpsFromSeveralThreads) {
+  const int kThreads = 4, kRounds = 20000, kKeys = 64;
+  std::string text = "{";
+  for (int key = 0; key < kKeys; ++key) text += (key ? ", \"k" : "\"k") + std::to_string(key) + "\": " + std::to_string(key);
+  CJSON_Exp& shared = load((text + "}").c_str());
+  CJSON_Exp* own[kThreads];
+  for (int i = 0; i < kThreads; ++i) own[i] = &load(("[" + std::to_string(1000 * i) + "]").c_str());
+  std::vector<std::string> keys;
+  for (int key = 0; key < kKeys; ++key) keys.push_back("k" + std::to_string(key));
+
+  std::vector<SObject_Exp*> handles[kThreads];
+  int wrong[kThreads] = {};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&, i] {
+      for (int round = 0; round < kRounds; ++round) {
+        const char* key = keys[round % kKeys].c_str();
+        SObject_Exp& value = shared[key];
+        SObject_Exp& mine = (*own[i])[0];
+        if (value.GetInt() != round % kKeys || value.GetName() != key || mine.GetInt() != 1000 * i) ++wrong[i];
+        handles[i].push_back(&value);
+        handles[i].push_back(&mine);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::vector<SObject_Exp*> all;
+  for (int i = 0; i < kThreads; ++i) {
+    EXPECT_EQ(wrong[i], 0) << "thread " << i;
+    all.insert(all.end(), handles[i].begin(), handles[i].end());
+  }
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end()) << "a handle was given out twice";
 }
 
 }  // namespace

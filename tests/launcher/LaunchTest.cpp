@@ -357,15 +357,18 @@ TEST_F(LaunchTest, RaceListsKeepTheFirst255Races) {
                          launchLines(255, "off")));
   Report game = report();
   EXPECT_EQ(game["race.count"], "255");
-  // Race n is entry n - 1 of the kept list: the empty object, the number skin, then S3 on.
-  EXPECT_EQ(firstWord(game["race.key.1"]), "UNKNOWN");
-  EXPECT_EQ(firstWord(game["race.skin.1"]), "Default");
-  EXPECT_EQ(firstWord(game["race.key.2"]), "NUMBERSKIN");
-  EXPECT_EQ(firstWord(game["race.skin.2"]), "Default");
-  EXPECT_EQ(firstWord(game["race.key.3"]), "K3");
-  EXPECT_EQ(firstWord(game["race.skin.3"]), "S3");
-  EXPECT_EQ(firstWord(game["race.key.200"]), "K200");
-  EXPECT_EQ(firstWord(game["race.skin.105"]), "S5");
+  // Race n is entry n - 1: the empty object and the string keep their places with the defaults, then
+  // the number skin, then S3 on.
+  for (const char* race : {"1", "2"}) {
+    EXPECT_EQ(firstWord(game["race.key." + std::string(race)]), "UNKNOWN");
+    EXPECT_EQ(firstWord(game["race.skin." + std::string(race)]), "Default");
+  }
+  EXPECT_EQ(firstWord(game["race.key.3"]), "NUMBERSKIN");
+  EXPECT_EQ(firstWord(game["race.skin.3"]), "Default");
+  EXPECT_EQ(firstWord(game["race.key.4"]), "K3");
+  EXPECT_EQ(firstWord(game["race.skin.4"]), "S3");
+  EXPECT_EQ(firstWord(game["race.key.200"]), "K199");
+  EXPECT_EQ(firstWord(game["race.skin.105"]), "S4");
 }
 
 // ---- The game module and its variants.

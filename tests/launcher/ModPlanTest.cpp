@@ -138,9 +138,13 @@ TEST_F(ModPlanTest, ValuesOfTheWrongTypeCountAsMissing) {
   EXPECT_FALSE(p.previewEnabled);
   EXPECT_EQ(p.previewLogo, nullptr);
   EXPECT_EQ(p.previewInfo, nullptr);
-  ASSERT_EQ(p.raceSkins.size(), 1u);
-  EXPECT_STREQ(p.raceSkins[0], "Default");
-  EXPECT_STREQ(p.raceKeys[0], "UNKNOWN");
+  // Race elements that are not objects keep their places, so later races keep their numbers.
+  ASSERT_EQ(p.raceSkins.size(), 3u);
+  ASSERT_EQ(p.raceKeys.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_STREQ(p.raceSkins[i], "Default");
+    EXPECT_STREQ(p.raceKeys[i], "UNKNOWN");
+  }
 }
 
 TEST_F(ModPlanTest, RootsThatAreNotObjectsAndMissingFilesGiveAnEmptyPlan) {

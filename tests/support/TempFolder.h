@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 // Makes a new folder under the temporary folder, makes it current for the test, and on tear-down
 // goes back to the previous current folder and removes the new one with everything in it.
@@ -21,3 +22,5 @@ bool fileExists(const std::string& path);
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 void removeTree(const std::string& path);
+// The names of what a folder holds (files and folders, without . and ..), in byte order.
+std::vector<std::string> namesIn(const std::string& folder);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -75,4 +76,17 @@ void removeTree(const std::string& path) {
     closedir(folder);
   }
   rmdir(native.c_str());
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* listing = opendir(nativePath(folder).c_str());
+  if (!listing) return names;
+  while (dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(listing);
+  std::sort(names.begin(), names.end());
+  return names;
 }

@@ -199,7 +199,7 @@ TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
                "warning: Mpqs[4].Name: an array, not a string: the entry is skipped",
                "warning: Races[0].Skin: a number, not a string: \"Default\" is used",
                "warning: Races[0].RaceKey: null, not a string: \"UNKNOWN\" is used",
-               "warning: Races[1]: an array, not an object: the race is skipped",
+               "warning: Races[1]: an array, not an object: \"Default\" and \"UNKNOWN\" are used",
                "note: Races[2]: no \"Skin\": \"Default\" is used",
                "note: Races[2]: no \"RaceKey\": \"UNKNOWN\" is used",
                "add-ons: none",
@@ -212,6 +212,7 @@ TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
                "splash off",
                "race 1 \"Default\" \"UNKNOWN\"",
                "race 2 \"Default\" \"UNKNOWN\"",
+               "race 3 \"Default\" \"UNKNOWN\"",
                kGameFine,
                "result: 19 warnings, 3 notes: something will not load as written"},
               1);
@@ -584,14 +585,14 @@ TEST_F(CorvaneCheck, MissingPictures) {
               0);
 }
 
-// The game keeps its race count in one byte: races after the 255th taken are dropped. An element that
-// is not an object is skipped and does not count.
+// The game keeps its race count in one byte: races after the 255th are dropped. An element that is not
+// an object keeps its place and counts.
 TEST_F(CorvaneCheck, RacesBeyondTheLimit) {
   copyBuild(kGame, "Game.dll");
   std::string races;
   for (int i = 0; i < 300; ++i) {
     if (i) races += ",";
-    races += i == 10 ? std::string("\"skipped\"") : "{\"Skin\": \"S" + std::to_string(i) + "\", \"RaceKey\": \"K\"}";
+    races += i == 10 ? std::string("\"loose\"") : "{\"Skin\": \"S" + std::to_string(i) + "\", \"RaceKey\": \"K\"}";
   }
   writeMod("Many", "{\"Races\": [" + races + "]}");
   CheckRun run = runCheck({"Many"});
@@ -599,12 +600,12 @@ TEST_F(CorvaneCheck, RacesBeyondTheLimit) {
   EXPECT_EQ(run.exitCode, 1);
   const size_t firstRace = 9;   // after the mod line, the two warnings and six lines of the plan
   ASSERT_EQ(run.lines.size(), firstRace + 255 + 2);
-  EXPECT_EQ(run.lines[1], "warning: Races[10]: a string, not an object: the race is skipped");
-  EXPECT_EQ(run.lines[2], "warning: Races[256]: beyond 255 races: 44 entries from here on are dropped");
+  EXPECT_EQ(run.lines[1], "warning: Races[10]: a string, not an object: \"Default\" and \"UNKNOWN\" are used");
+  EXPECT_EQ(run.lines[2], "warning: Races[255]: beyond 255 races: 45 entries from here on are dropped");
   EXPECT_EQ(run.lines[firstRace - 1], "splash on: built-in picture, built-in text");
   EXPECT_EQ(run.lines[firstRace], "race 1 \"S0\" \"K\"");
-  EXPECT_EQ(run.lines[firstRace + 10], "race 11 \"S11\" \"K\"");
-  EXPECT_EQ(run.lines[firstRace + 254], "race 255 \"S255\" \"K\"");
+  EXPECT_EQ(run.lines[firstRace + 10], "race 11 \"Default\" \"UNKNOWN\"");
+  EXPECT_EQ(run.lines[firstRace + 254], "race 255 \"S254\" \"K\"");
   EXPECT_EQ(run.lines[firstRace + 255], kGameFine);
   EXPECT_EQ(run.lines.back(), "result: 2 warnings: something will not load as written");
 }

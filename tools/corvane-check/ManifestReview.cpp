@@ -231,12 +231,9 @@ void reviewRaces(const Value& races, const std::string& path, CheckReport& repor
       return;
     }
     const Value& race = races[i];
-    if (!race.IsObject()) {
-      wrongType(report, elementPath(path, i), race, "an object", "the race is skipped");
-      continue;
-    }
-    ++taken;
-    reviewRace(race, elementPath(path, i), report);
+    ++taken;   // an element that is not an object keeps its place, so the races after it keep their numbers
+    if (!race.IsObject()) wrongType(report, elementPath(path, i), race, "an object", "\"Default\" and \"UNKNOWN\" are used");
+    else reviewRace(race, elementPath(path, i), report);
   }
 }
 

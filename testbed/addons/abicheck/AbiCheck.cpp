@@ -25,6 +25,7 @@ extern "C" BOOL WINAPI addonMain(HINSTANCE self, DWORD reason, void*) {
   checkStorm();
   checkCmdLine();
   checkStringUtils();
+  checkSafety();
   checkRedirector(self);
   closeReport();
   return TRUE;

@@ -10,6 +10,7 @@ void checkPatch();
 void checkStorm();
 void checkCmdLine();
 void checkStringUtils();
+void checkSafety();
 // Last: they redirect the add-on's own imports.
 void checkRedirector(HINSTANCE self);
 void checkBindings(HINSTANCE self);

@@ -140,6 +140,19 @@ void checkDocumentEntries() {
   checkDouble("PushBackDouble's double argument", 1.0, list[0].GetDouble());
 }
 
+// GetFloat rounds to float whatever the number's kind: a caller reading ST0 as a double sees the float.
+void checkFloatRounding() {
+  writeText(".\\configs\\abicheck-float.json", "[16777217, 4000000001, 0.1]");
+  CJSON_Exp numbers("abicheck-float.json", false);
+  const double expected[] = {16777216.0, 4000000000.0, static_cast<double>(0.1f)};
+  const char* const names[] = {"GetFloat of the int 16777217 in ST0", "GetFloat of the unsigned 4000000001 in ST0",
+                               "GetFloat of the double 0.1 in ST0"};
+  for (int i = 0; i < 3; ++i) {
+    ProbeResult read = probe("?GetFloat@SObject_Exp@@QAEMXZ", &numbers[i], nullptr, 0);
+    checkDouble(names[i], expected[i], read.st0);
+  }
+}
+
 void checkFreeFunctions() {
   unsigned long pieces[] = {3, word("ab"), word("c"), word("de")};
   ProbeResult united = probe("?strunite@StringUtils@@YAPADIPBDZZ", nullptr, pieces, 4);
@@ -173,6 +186,7 @@ void checkRegisterContracts() {
   checkConstructors();
   checkAssignments();
   checkDocumentEntries();
+  checkFloatRounding();
   checkFreeFunctions();
   checkPointer("a shared operation has one address under both names", entry("?Clear@CJSON_Exp@@QAEXXZ"),
                entry("?Clear@SObject_Exp@@QAEXXZ"));
