@@ -106,9 +106,14 @@ SceneItem textItem(SceneRole role, size_t index, RECT r, COLORREF background, in
   return {role, index, r, background, font, colour, align, value, nullptr};
 }
 
+// How many of count rows a panel shows: all that fit, or one fewer and a line that says how many more.
+size_t rowsShown(size_t count, const RECT& panel, int rowHeight) {
+  const size_t room = (panel.bottom - 12 - kRowsTop) / rowHeight;
+  return count <= room ? count : room - 1;
+}
+
 void addRaces(std::vector<SceneItem>& items, const std::vector<SceneRace>& races) {
-  const size_t room = (kRacePanel.bottom - 12 - kRowsTop) / kRaceRowHeight;
-  const size_t shown = races.size() <= room ? races.size() : room - 1;
+  const size_t shown = rowsShown(races.size(), kRacePanel, kRaceRowHeight);
   for (size_t i = 0; i < shown; ++i) {
     int top = kRowsTop + (int)i * kRaceRowHeight;
     const SceneRace& race = races[i];
@@ -127,8 +132,7 @@ void addRaces(std::vector<SceneItem>& items, const std::vector<SceneRace>& races
 }
 
 void addArchives(std::vector<SceneItem>& items, const std::vector<SceneArchive>& archives) {
-  const size_t room = (kArchivePanel.bottom - 12 - kRowsTop) / kArchiveRowHeight;
-  const size_t shown = archives.size() <= room ? archives.size() : room - 1;
+  const size_t shown = rowsShown(archives.size(), kArchivePanel, kArchiveRowHeight);
   for (size_t i = 0; i < shown; ++i) {
     int top = kRowsTop + (int)i * kArchiveRowHeight;
     const SceneArchive& archive = archives[i];

@@ -1,29 +1,22 @@
 // The archive search list from the stand-in Storm.dll's trace.
 #include "testbed/game/SearchList.h"
 
+#include "testbed/game/ReportWriter.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 namespace {
 constexpr const char* kTraceFile = "StormTrace.txt";
 
-std::string readTrace() {
+// The trace's lines, each without its line end.
+std::vector<std::string> traceLinesRead() {
   std::string text;
-  FILE* file = fopen(kTraceFile, "rb");
-  if (!file) return text;
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
+  readWholeFile(kTraceFile, text);
+  std::istringstream stream(text);
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
+  for (std::string line; std::getline(stream, line);) lines.push_back(line.substr(0, line.find('\r')));
   return lines;
 }
 
@@ -60,11 +53,11 @@ long closed(const std::string& line) {
 }
 
 size_t traceLines() {
-  return linesOf(readTrace()).size();
+  return traceLinesRead().size();
 }
 
 std::vector<SceneArchive> searchList(size_t launcherLines) {
-  std::vector<std::string> lines = linesOf(readTrace());
+  std::vector<std::string> lines = traceLinesRead();
   // Handles count from A1 in each process: this process's calls start at its last A1 at the latest.
   size_t start = 0;
   Open open;
