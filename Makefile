@@ -1,8 +1,9 @@
 # The two entry points; both install what is missing first.
-.PHONY: test demo sdk bench
+.PHONY: test demo sdk dist bench
 test:
 	scripts/test
 demo:
 	scripts/demo
 sdk: ; scripts/sdk
+dist: ; scripts/dist
 bench: ; scripts/bench

@@ -6,8 +6,9 @@ set(CORVANE_THIRD_PARTY ${CMAKE_BINARY_DIR}/third_party)
 file(MAKE_DIRECTORY ${CORVANE_THIRD_PARTY})
 file(CREATE_LINK /usr/include/rapidjson ${CORVANE_THIRD_PARTY}/rapidjson SYMBOLIC)
 
-# C++17, warnings on, the project's include roots, RapidJSON, and a statically linked GCC runtime
-# (Wine cannot find MinGW's runtime DLLs; the C runtime stays msvcrt.dll).
+# C++17, warnings on, the project's include roots, RapidJSON, a statically linked GCC runtime (Wine
+# cannot find MinGW's runtime DLLs; the C runtime stays msvcrt.dll), and no link time in the image (PE
+# header and export directory), so that the same sources link to the same bytes.
 function(corvane_target target)
   target_compile_features(${target} PRIVATE cxx_std_17)
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra>)
@@ -15,7 +16,7 @@ function(corvane_target target)
   target_include_directories(${target} SYSTEM PRIVATE ${CORVANE_THIRD_PARTY})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
-    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
   endif()
 endfunction()
 

@@ -70,9 +70,12 @@ add_custom_command(OUTPUT ${CORVANE_MSVC_IMPORT}
   COMMAND ${CORVANE_LLVM_DLLTOOL} -m i386 -d ${CORVANE_MSVC_DEF} -l ${CORVANE_MSVC_IMPORT}
   DEPENDS ${CORVANE_MSVC_DEF}
   COMMENT "Corvane.lib: import library of Corvane.exe for Microsoft's linkers")
+# Run where the library goes: dlltool names its members and symbols after the output path as given,
+# and the build tree's path must not end up in the SDK.
 add_custom_command(OUTPUT ${CORVANE_MINGW_IMPORT}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${CORVANE_MINGW_IMPORT}
-  COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CORVANE_MINGW_DEF} -l ${CORVANE_MINGW_IMPORT}
+  COMMAND ${CMAKE_DLLTOOL} -m i386 -d ${CORVANE_MINGW_DEF} -l libCorvane.a
+  WORKING_DIRECTORY ${CORVANE_EXPORTS_DIR}
   DEPENDS ${CORVANE_MINGW_DEF}
   COMMENT "libCorvane.a: import library of Corvane.exe for MinGW")
 add_custom_target(corvane_import_libraries ALL DEPENDS ${CORVANE_MSVC_IMPORT} ${CORVANE_MINGW_IMPORT})

@@ -12,8 +12,6 @@ static const char* const kStandardSkins[] = {"Human", "Orc", "Undead", "NightElf
 static const char* const kStandardKeys[] = {"HUMAN", "ORC", "UNDEAD", "NIGHT_ELF"};
 static_assert(sizeof kStandardSkins == sizeof kStandardKeys, "one race key per skin");
 
-static const char kEngineArchive[] = "Corvane.mpq";
-
 // Calls the game's entry with one argument. ESP is saved in a callee-saved register and put back, so
 // the stack is right whether the entry removes its argument (stdcall) or leaves it (cdecl).
 static void callGameMain(FARPROC gameMain, HMODULE module) {

@@ -2,19 +2,22 @@
 #include "launcher/ModPlan.h"
 
 #include "StringUtils.h"
+#include "launcher/ManifestKeys.h"
 
-static const char kDefaultSkin[] = "Default";
-static const char kDefaultRaceKey[] = "UNKNOWN";
+static const char* const kDefaultSkin = kManifestKeys[kKeyRaceSkin].defaultValue;
+static const char* const kDefaultRaceKey = kManifestKeys[kKeyRaceKey].defaultValue;
 
 // The member's text when it is a string; null when it is missing or of another type.
-static const char* stringMember(SObject_Exp& node, const char* key) {
+static const char* stringMember(SObject_Exp& node, ManifestKeyId id) {
+  const char* key = manifestKey(id);
   if (!node.HasMember(key)) return nullptr;
   SObject_Exp& value = node[key];
   return value.IsString() ? value.GetString() : nullptr;
 }
 
 // The member as an unsigned 32-bit priority; 0 when missing or not an integer.
-static unsigned priorityMember(SObject_Exp& node, const char* key) {
+static unsigned priorityMember(SObject_Exp& node, ManifestKeyId id) {
+  const char* key = manifestKey(id);
   if (!node.HasMember(key)) return 0;
   SObject_Exp& value = node[key];
   if (value.IsDouble() || value.IsString() || value.IsObject() || value.IsArray()) return 0;
@@ -22,7 +25,8 @@ static unsigned priorityMember(SObject_Exp& node, const char* key) {
 }
 
 // True, with array set, when the member exists and is an array.
-static bool arrayMember(SObject_Exp& node, const char* key, SObject_Exp*& array) {
+static bool arrayMember(SObject_Exp& node, ManifestKeyId id, SObject_Exp*& array) {
+  const char* key = manifestKey(id);
   if (!node.HasMember(key)) return false;
   array = &node[key];
   return array->IsArray();
@@ -37,14 +41,15 @@ unsigned nextArchivePriority(unsigned requested, unsigned& maximum) {
 
 static void planAddons(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
   SObject_Exp* addons;
-  if (!arrayMember(manifest, "Addons", addons)) return;
+  if (!arrayMember(manifest, kKeyAddons, addons)) return;
   unsigned count = addons->GetMemberCount();
   for (unsigned i = 0; i < count; ++i) {
     SObject_Exp& entry = (*addons)[static_cast<int>(i)];
     if (!entry.IsObject()) continue;
-    const char* name = stringMember(entry, "Name");
+    const char* name = stringMember(entry, kKeyAddonName);
     if (!name) continue;
-    if (!entry.HasMember("Enable") || !entry["Enable"].GetBool()) continue;
+    const char* enable = manifestKey(kKeyAddonEnable);
+    if (!entry.HasMember(enable) || !entry[enable].GetBool()) continue;
     char* path = StringUtils::strunite(4, modFolder, "Addons\\", name, ".dll");
     if (path) plan.addonPaths.push_back(path);
   }
@@ -52,40 +57,42 @@ static void planAddons(SObject_Exp& manifest, const char* modFolder, ModPlan& pl
 
 static void planArchives(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
   SObject_Exp* archives;
-  if (!arrayMember(manifest, "Mpqs", archives)) return;
+  if (!arrayMember(manifest, kKeyMpqs, archives)) return;
   unsigned maximum = kEngineArchivePriority;
   unsigned count = archives->GetMemberCount();
   for (unsigned i = 0; i < count; ++i) {
     SObject_Exp& entry = (*archives)[static_cast<int>(i)];
     if (!entry.IsObject()) continue;
-    const char* name = stringMember(entry, "Name");
+    const char* name = stringMember(entry, kKeyMpqName);
     if (!name) continue;
-    unsigned priority = nextArchivePriority(priorityMember(entry, "Priority"), maximum);
+    unsigned priority = nextArchivePriority(priorityMember(entry, kKeyMpqPriority), maximum);
     char* path = StringUtils::strunite(4, modFolder, "Mpqs\\", name, ".mpq");
     if (path) plan.archives.push_back({name, path, priority});
   }
 }
 
 static void planPreview(SObject_Exp& manifest, const char* modFolder, ModPlan& plan) {
-  if (!manifest.HasMember("Preview")) return;
-  SObject_Exp& preview = manifest["Preview"];
+  const char* key = manifestKey(kKeyPreview);
+  if (!manifest.HasMember(key)) return;
+  SObject_Exp& preview = manifest[key];
   if (!preview.IsObject()) return;
   plan.hasPreview = true;
   // Once the key is present only the literal true keeps the splash on.
-  plan.previewEnabled = !preview.HasMember("Enable") || preview["Enable"].GetBool();
-  plan.previewLogo = StringUtils::strunite(3, modFolder, stringMember(preview, "Logo"), ".bmp");
-  plan.previewInfo = stringMember(preview, "Info");
+  const char* enable = manifestKey(kKeyPreviewEnable);
+  plan.previewEnabled = !preview.HasMember(enable) || preview[enable].GetBool();
+  plan.previewLogo = StringUtils::strunite(3, modFolder, stringMember(preview, kKeyPreviewLogo), ".bmp");
+  plan.previewInfo = stringMember(preview, kKeyPreviewInfo);
 }
 
 static void planRaces(SObject_Exp& manifest, ModPlan& plan) {
   SObject_Exp* races;
-  if (!arrayMember(manifest, "Races", races)) return;
+  if (!arrayMember(manifest, kKeyRaces, races)) return;
   unsigned count = races->GetMemberCount();
   for (unsigned i = 0; i < count && plan.raceSkins.size() < kMaxRaces; ++i) {
     SObject_Exp& race = (*races)[static_cast<int>(i)];
     if (!race.IsObject()) continue;
-    const char* skin = stringMember(race, "Skin");
-    const char* key = stringMember(race, "RaceKey");
+    const char* skin = stringMember(race, kKeyRaceSkin);
+    const char* key = stringMember(race, kKeyRaceKey);
     plan.raceSkins.push_back(skin ? skin : kDefaultSkin);
     plan.raceKeys.push_back(key ? key : kDefaultRaceKey);
   }
@@ -100,12 +107,12 @@ void planMod(CJSON_Exp& manifest, const char* modFolder, ModPlan& plan) {
   if (!root.IsExist() || !root.IsObject()) return;
   planAddons(root, modFolder, plan);
   planArchives(root, modFolder, plan);
-  plan.name = stringMember(root, "ModName");
+  plan.name = stringMember(root, kKeyModName);
   plan.hasName = plan.name != nullptr;
-  const char* icon = stringMember(root, "ModIcon");
+  const char* icon = stringMember(root, kKeyModIcon);
   plan.iconPath = icon ? StringUtils::strunite(3, modFolder, icon, ".ico") : nullptr;
   plan.hasIcon = plan.iconPath != nullptr;
-  plan.version = stringMember(root, "ModVersion");
+  plan.version = stringMember(root, kKeyModVersion);
   plan.hasVersion = plan.version != nullptr;
   planPreview(root, modFolder, plan);
   planRaces(root, plan);

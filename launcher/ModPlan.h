@@ -7,7 +7,9 @@
 
 // The game keeps its race count in one byte.
 const unsigned kMaxRaces = 255;
-// Automatic archive priorities count up from above this one, the engine archive's.
+// The engine archive, in the game folder, opened after the mod's; automatic archive priorities count up
+// from above its priority.
+const char kEngineArchive[] = "Corvane.mpq";
 const unsigned kEngineArchivePriority = 9;
 
 struct ArchivePlan {

@@ -5,7 +5,9 @@
 #include "patching/ArchiveHooks.h"
 #include "patching/PatchWriters.h"
 
-const char gLauncherVersionText[] = "Corvane (Version 2.0.0 Build 1)";
+#include "Version.h"
+
+const char gLauncherVersionText[] = CORVANE_LAUNCHER_VERSION_TEXT;
 
 // Offsets from the game module's base, for the one build of Game.dll the launcher is made for.
 static const DWORD kShortJumpRun = 0x4E3BFA;     // 90 90, then EB at the third byte

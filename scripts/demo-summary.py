@@ -85,6 +85,11 @@ for line in (read("StormTrace.txt") or "").splitlines():
         by = "the file hook, for icon-map" if priority == "0" else ("the game" if ordinal == "293" or path.startswith("War3") else "the launcher")
         print("    priority %-3s %-32s %-8s by %s" % (priority, path, "opened" if result != "0" else "FAILED", by))
 
+print("  archives and the files several of them hold (corvane-check Demo):")
+for line in (read("check.txt") or "").splitlines():
+    if re.match(r"(engine |game )?archive |conflict ", line):
+        print("    " + line.rstrip("\r"))
+
 count = report.get("race.count", "?")
 print("  races the game's code reads (count byte %s):" % count)
 for number in range(0, int(count) + 2 if count.isdigit() else 0):

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Packs a folder into an MPQ archive (version 1 header, files stored whole, uncompressed, unencrypted).
 
-    mpqpack.py OUTPUT.mpq FOLDER [--flags NAME=BITS]... [--locale-entry LCID NAME SOURCE]...
+    mpqpack.py OUTPUT.mpq FOLDER [--flags NAME=BITS]... [--locale-entry LCID NAME SOURCE]... [--no-listfile]
 
 Every file under FOLDER becomes one entry named by its relative path with / turned into \\.
+The archive also holds the standard "(listfile)", stored last: every other entry's name once, in name
+order, each followed by CR LF, so that archive tools show the names; --no-listfile leaves it out.
 The bytes depend only on the names and contents (sorted input, no timestamps), so builds are
 reproducible. Layout: the 32-byte header, the hash table, the block table, then the file data in
 name order. Each file is one block flagged "exists" and "single unit", stored size = file size.
@@ -26,6 +28,7 @@ HASH_ENTRY_EMPTY = 0xFFFFFFFF
 FLAG_EXISTS = 0x80000000
 FLAG_SINGLE_UNIT = 0x01000000
 MIN_HASH_ENTRIES = 16
+LISTFILE = "(listfile)"
 
 HASH_TABLE_INDEX, HASH_NAME_A, HASH_NAME_B, HASH_FILE_KEY = 0, 1, 2, 3
 
@@ -127,6 +130,13 @@ def collect(folder):
     return entries
 
 
+def listfile_entry(entries):
+    """The "(listfile)" entry naming every entry once (locale entries share their name)."""
+    names = sorted({entry.name.upper(): entry.name for entry in entries}.values(),
+                   key=lambda name: name.encode("latin-1"))
+    return Entry(LISTFILE, b"".join(name.encode("latin-1") + b"\r\n" for name in names))
+
+
 def build(entries):
     """The archive's bytes for the entries, in the given order."""
     for entry in entries:
@@ -173,6 +183,7 @@ def main(argv):
                         help="OR extra block flags into one entry (the bytes stay as they are)")
     parser.add_argument("--locale-entry", action="append", default=[], nargs=3,
                         metavar=("LCID", "NAME", "SOURCE"), help="add one more entry for a locale")
+    parser.add_argument("--no-listfile", action="store_true", help="leave out the (listfile) entry")
     options = parser.parse_args(argv)
 
     if not os.path.isdir(options.folder):
@@ -193,6 +204,10 @@ def main(argv):
             if not matches:
                 raise ValueError("--flags names no entry: %s" % name)
             matches[0].extra_flags |= bits
+        if any(entry.name.upper() == LISTFILE.upper() for entry in entries):
+            raise ValueError("the folder holds a file named %s" % LISTFILE)
+        if not options.no_listfile:
+            entries.append(listfile_entry(entries))   # last, so the other entries keep their places
         archive = build(entries)
     except (ValueError, UnicodeEncodeError, OSError) as error:
         print("mpqpack: %s" % error, file=sys.stderr)

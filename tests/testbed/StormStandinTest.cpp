@@ -396,6 +396,8 @@ TEST_F(StormStandin, DemoArchivesHoldTheDocumentedFiles) {
       {engineArchive(), "Shared\\engine-override.txt", "Corvane.mpq Shared\\engine-override.txt\n"},
       {engineArchive(), "Shared\\layered.txt", "Corvane.mpq Shared\\layered.txt\n"},
       {demoArchive("data.mpq"), "war3mapIcon.blp", "BLP1 data.mpq war3mapIcon.blp\n"},
+      {demoArchive("data.mpq"), "(listfile)",
+       "Demo\\data.txt\r\nShared\\engine-override.txt\r\nShared\\layered.txt\r\nwar3mapIcon.blp\r\n"},
       {demoArchive("data.mpq"), "Demo\\data.txt", "data.mpq Demo\\data.txt\n"},
       {demoArchive("data.mpq"), "Shared\\engine-override.txt", "data.mpq Shared\\engine-override.txt\n"},
       {demoArchive("data.mpq"), "Shared\\layered.txt", "data.mpq Shared\\layered.txt\n"},
@@ -430,6 +432,22 @@ TEST_F(StormStandin, DemoArchivesHoldTheDocumentedFiles) {
     }
     close(archive);
   }
+}
+
+// Archives that StormLib's smpq makes uncompressed open with the same files (their own listfile is
+// compressed, so it is refused).
+TEST_F(StormStandin, ArchivesOfStormLibOpenWithTheSameFiles) {
+  HANDLE smpq = keep(open(fixture("smpq-plain.mpq").c_str(), 10));
+  void* buffer = nullptr;
+  DWORD size = 0;
+  for (const char* name : {"readme.txt", "empty.dat", "Sub\\Dir\\nested.txt"}) {
+    std::string source = std::string(STORM_FIXTURE_SOURCES) + "/plain/" + name;
+    ASSERT_TRUE(storm().loadFileEx(smpq, name, &buffer, &size, 0, 0, nullptr)) << name;
+    EXPECT_EQ(std::string((const char*)buffer, size), readFile(hostPath(source))) << name;
+    storm().unloadFile(buffer);
+  }
+  EXPECT_FALSE(storm().loadFileEx(smpq, "(listfile)", &buffer, &size, 0, 0, nullptr));
+  EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_SUPPORTED);
 }
 
 TEST_F(StormStandin, ReadsSeeksAndSizesLikeThePlatformFunctions) {

@@ -1,4 +1,5 @@
-"""Host-side checks of tools/mpqpack.py: exact archive bytes, the format's known hash values, options."""
+"""Host-side checks of tools/mpqpack.py: exact archive bytes, the format's known hash values, options, and
+StormLib's smpq reading what it packs."""
 
 import os
 import struct
@@ -89,7 +90,7 @@ class PackTest(unittest.TestCase):
 
     def test_layout_is_exact(self):
         write_tree(self.folder, {"b.txt": b"BB", "a/x.txt": b"A"})
-        archive = self.pack()
+        archive = self.pack("--no-listfile")
         # header, 16 hash slots at 32, 2 blocks at 288, data at 320 in name order (a\x.txt, b.txt)
         self.assertEqual(archive[:32], bytes.fromhex(
             "4d50511a" "20000000" "43010000" "0000" "0300" "20000000" "20010000" "10000000" "02000000"))
@@ -120,7 +121,7 @@ class PackTest(unittest.TestCase):
         self.assertEqual(mpqpack.hash_table_entries(9), 32)
         self.assertEqual(mpqpack.hash_table_entries(17), 64)
         write_tree(self.folder, {"f%02d.bin" % i: bytes([i]) * i for i in range(9)})
-        archive = self.pack()
+        archive = self.pack("--no-listfile")
         self.assertEqual(struct.unpack_from("<II", archive, 24), (32, 9))
         for i in range(9):
             offset, stored, size, flags = lookup(archive, "F%02d.BIN" % i)
@@ -128,7 +129,7 @@ class PackTest(unittest.TestCase):
             self.assertEqual(archive[offset:offset + size], bytes([i]) * i)
 
     def test_empty_folder_gives_an_archive_without_files(self):
-        archive = self.pack()
+        archive = self.pack("--no-listfile")
         self.assertEqual(len(archive), 32 + 256)
         self.assertEqual(struct.unpack_from("<III", archive, 8), (288, 0x30000, 32))
         self.assertEqual(struct.unpack_from("<II", archive, 24), (16, 0))
@@ -145,6 +146,30 @@ class PackTest(unittest.TestCase):
         self.assertEqual((stored, size, flags), (5, 5, 0x81000000))
         self.assertEqual(archive[offset:offset + size], b"hallo")
 
+    def test_listfile_names_every_entry_once_and_comes_last(self):
+        write_tree(self.folder, {"b.txt": b"BB", "a/x.txt": b"A", "greeting.txt": b"hi"})
+        archive = self.pack("--locale-entry", "1031", "greeting.txt", os.path.join(self.folder, "b.txt"))
+        offset, stored, size, flags = lookup(archive, "(listfile)")
+        listing = b"a\\x.txt\r\nb.txt\r\ngreeting.txt\r\n"
+        self.assertEqual((stored, size, flags), (len(listing), len(listing), 0x81000000))
+        self.assertEqual(archive[offset:], listing)
+        self.assertIsNone(lookup(self.pack("--no-listfile"), "(listfile)"))
+
+    def test_stormlib_lists_and_extracts_the_same_names_and_bytes(self):
+        files = {"readme.txt": b"read me\n", "Sub/Dir/nested.bin": bytes(range(256)) * 20, "empty.dat": b""}
+        write_tree(self.folder, files)
+        archive = os.path.join(self.root, "out", "test.mpq")
+        self.pack()
+        listing = subprocess.run(["smpq", "-l", archive], capture_output=True, text=True, check=True).stdout
+        self.assertEqual(sorted(line.split()[-1] for line in listing.splitlines()), sorted(files))
+        extracted = os.path.join(self.root, "extracted")
+        os.mkdir(extracted)
+        names = [name.replace("/", "\\") for name in files]
+        subprocess.run(["smpq", "-x", "-q", archive] + names, cwd=extracted, check=True)
+        for name, data in files.items():
+            with open(os.path.join(extracted, *name.split("/")), "rb") as handle:
+                self.assertEqual(handle.read(), data, name)
+
     def test_refusals(self):
         output = os.path.join(self.root, "refused.mpq")
         write_tree(self.folder, {"a.txt": b"a", "A.TXT": b"b"})
@@ -153,6 +178,11 @@ class PackTest(unittest.TestCase):
         self.assertIn("names differ only in letter case", result.stderr)
         self.assertFalse(os.path.exists(output))
         os.remove(os.path.join(self.folder, "A.TXT"))
+        write_tree(self.folder, {"(listfile)": b"x"})
+        result = run_packer(output, self.folder)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("the folder holds a file named (listfile)", result.stderr)
+        os.remove(os.path.join(self.folder, "(listfile)"))
         result = run_packer(output, self.folder, "--flags", "nothing.txt=0x200")
         self.assertEqual(result.returncode, 1)
         self.assertIn("--flags names no entry: nothing.txt", result.stderr)

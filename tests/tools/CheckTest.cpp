@@ -12,7 +12,9 @@ using Lines = std::vector<std::string>;
 // Build-tree files the cases lay out.
 const char kGame[] = "testbed/Game.dll";
 const char kArchive[] = "tests/tools/check-fixtures/valid.mpq";
-const char kAddon[] = "testbed/Storm.dll";          // any 32-bit DLL will do as an add-on
+const char kFixtures[] = "tests/tools/check-fixtures/";   // a, b, c, nolist and smpq.mpq
+const char kStorm[] = "testbed/Storm.dll";           // read by the Windows program
+const char kAddon[] = "testbed/Storm.dll";           // any 32-bit DLL will do as an add-on
 const char kProgram[] = "testbed/GameLoader.exe";
 const char kDemo[] = "testbed/mods/Demo/";
 
@@ -20,6 +22,11 @@ const char kGameFine[] = "game .\\Game.dll: exports GameMain, imports user32.dll
 
 class CorvaneCheck : public TempFolderTest {
 protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    copyBuild(kStorm, "Storm.dll");
+  }
+
   // Copies a build-tree file to path in the test's folder, making its folders.
   void copyBuild(const std::string& relative, const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -32,6 +39,11 @@ protected:
   void writeMod(const std::string& name, const std::string& manifest) {
     makeFolders("mods/" + name);
     writeFile("mods/" + name + "/manifest.json", manifest);
+  }
+
+  // Copies fixture archives: {path in the folder, fixture name}.
+  void placeArchives(const std::vector<std::pair<std::string, std::string>>& archives) {
+    for (const auto& archive : archives) copyBuild(kFixtures + archive.second + ".mpq", archive.first);
   }
 
   // Runs the checker on mod and compares every output line and the exit status.
@@ -59,19 +71,29 @@ std::string wideDllBytes() {
   return bytes;
 }
 
-// The sample mod as built: manifest, both add-ons, three archives, icon and logo.
+// The sample mod as built (manifest, both add-ons, three archives, icon and logo) in a game folder with
+// the engine archive and the game's archives: the files its archives share, and which one serves each.
 TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
   for (const char* file : {"manifest.json", "icon.ico", "logo.bmp", "Addons/DemoTools.dll", "Addons/DemoDisabled.dll",
                            "Mpqs/data.mpq", "Mpqs/patch.mpq", "Mpqs/music.mpq"})
     copyBuild(std::string(kDemo) + file, std::string("mods/Demo/") + file);
   copyBuild(kGame, "Game.dll");
+  copyBuild("testbed/Corvane.mpq", "Corvane.mpq");
+  copyBuild("testbed/game-archives/War3.mpq", "War3.mpq");
+  copyBuild("testbed/game-archives/War3x.mpq", "War3x.mpq");
   expectCheck("Demo",
               {"mod Demo: .\\mods\\Demo\\manifest.json",
                "note: Addons[1].Enable: false: the add-on is not loaded",
                "add-on .\\mods\\Demo\\Addons\\DemoTools.dll",
-               "archive 10 .\\mods\\Demo\\Mpqs\\data.mpq",
-               "archive 20 .\\mods\\Demo\\Mpqs\\patch.mpq",
-               "archive 21 .\\mods\\Demo\\Mpqs\\music.mpq",
+               "archive 10 .\\mods\\Demo\\Mpqs\\data.mpq: 4 files",
+               "archive 20 .\\mods\\Demo\\Mpqs\\patch.mpq: 2 files",
+               "archive 21 .\\mods\\Demo\\Mpqs\\music.mpq: 1 file",
+               "engine archive 9 .\\Corvane.mpq: 3 files",
+               "game archive .\\War3.mpq: 2 files",
+               "game archive .\\War3x.mpq: 2 files",
+               "conflict Shared\\engine-override.txt: data.mpq (10) wins over Corvane.mpq (9)",
+               "conflict Shared\\layered.txt: patch.mpq (20) wins over data.mpq (10), Corvane.mpq (9)",
+               "conflict war3mapIcon.blp: data.mpq (10); also in the game's War3x.mpq",
                "name \"Corvane Demo\"",
                "icon .\\mods\\Demo\\icon.ico",
                "version \"Corvane Demo 1.0 (every manifest key)\"",
@@ -181,8 +203,9 @@ TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
                "note: Races[2]: no \"Skin\": \"Default\" is used",
                "note: Races[2]: no \"RaceKey\": \"UNKNOWN\" is used",
                "add-ons: none",
-               "archive 10 .\\mods\\Types\\Mpqs\\a.mpq",
-               "archive 11 .\\mods\\Types\\Mpqs\\b.mpq",
+               "archive 10 .\\mods\\Types\\Mpqs\\a.mpq: 1 file",
+               "archive 11 .\\mods\\Types\\Mpqs\\b.mpq: 1 file",
+               "conflict readme.txt: b.mpq (11) wins over a.mpq (10)",
                "name \"Corvane\" (the launcher's)",
                "icon: the launcher's",
                "version: the launcher's",
@@ -268,7 +291,7 @@ TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
                "warning: Mpqs[0].Name: given again: only the first is read",
                "warning: ModName: given again: only the first is read",
                "add-ons: none",
-               "archive 10 .\\mods\\Twice\\Mpqs\\a.mpq",
+               "archive 10 .\\mods\\Twice\\Mpqs\\a.mpq: 1 file",
                "name \"first\"",
                "icon: the launcher's",
                "version: the launcher's",
@@ -280,11 +303,16 @@ TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
 }
 
 // The running maximum from 9: automatic priorities from 10, always above every explicit one met
-// before; nameless entries do not count; unsigned 32-bit arithmetic throughout.
-TEST_F(CorvaneCheck, ArchivePriorities) {
+// before; nameless entries do not count; unsigned 32-bit arithmetic throughout. Every name held by more
+// than one archive is served from the highest priority, the later-opened among equal ones (nine over
+// five); the game's own archives are named without a winner.
+TEST_F(CorvaneCheck, ArchivePrioritiesAndConflicts) {
   copyBuild(kGame, "Game.dll");
-  for (const char* name : {"one", "two", "three", "four", "five", "six", "seven", "eight"})
-    copyBuild(kArchive, std::string("mods/Order/Mpqs/") + name + ".mpq");
+  placeArchives({{"mods/Order/Mpqs/one.mpq", "a"}, {"mods/Order/Mpqs/two.mpq", "b"},
+                 {"mods/Order/Mpqs/three.mpq", "nolist"}, {"mods/Order/Mpqs/four.mpq", "c"},
+                 {"mods/Order/Mpqs/five.mpq", "c"}, {"mods/Order/Mpqs/six.mpq", "valid"},
+                 {"mods/Order/Mpqs/seven.mpq", "valid"}, {"mods/Order/Mpqs/eight.mpq", "valid"},
+                 {"mods/Order/Mpqs/nine.mpq", "a"}, {"Corvane.mpq", "b"}, {"War3x.mpq", "a"}});
   writeMod("Order", R"({"Mpqs": [
     {"Name": "one"},
     {"Name": "two", "Priority": 20},
@@ -294,7 +322,8 @@ TEST_F(CorvaneCheck, ArchivePriorities) {
     {"Name": "five"},
     {"Name": "six", "Priority": -5},
     {"Name": "seven", "Priority": 4294967296},
-    {"Name": "eight"}
+    {"Name": "eight"},
+    {"Name": "nine", "Priority": 22}
   ]})");
   expectCheck("Order",
               {"mod Order: .\\mods\\Order\\manifest.json",
@@ -303,22 +332,150 @@ TEST_F(CorvaneCheck, ArchivePriorities) {
                "warning: Mpqs[7].Priority: 4294967296 is not an unsigned 32-bit number: taken as 0, an automatic "
                "priority",
                "add-ons: none",
-               "archive 10 .\\mods\\Order\\Mpqs\\one.mpq",
-               "archive 20 .\\mods\\Order\\Mpqs\\two.mpq",
-               "archive 21 .\\mods\\Order\\Mpqs\\three.mpq",
-               "archive 5 .\\mods\\Order\\Mpqs\\four.mpq",
-               "archive 22 .\\mods\\Order\\Mpqs\\five.mpq",
-               "archive 4294967291 .\\mods\\Order\\Mpqs\\six.mpq",
-               "archive 4294967292 .\\mods\\Order\\Mpqs\\seven.mpq",
-               "archive 4294967293 .\\mods\\Order\\Mpqs\\eight.mpq",
+               "archive 10 .\\mods\\Order\\Mpqs\\one.mpq: 2 files",
+               "archive 20 .\\mods\\Order\\Mpqs\\two.mpq: 2 files",
+               "archive 21 .\\mods\\Order\\Mpqs\\three.mpq: no listfile",
+               "note: .\\mods\\Order\\Mpqs\\three.mpq: no listfile: its conflicts with other archives cannot be known",
+               "archive 5 .\\mods\\Order\\Mpqs\\four.mpq: 2 files",
+               "archive 22 .\\mods\\Order\\Mpqs\\five.mpq: 2 files",
+               "archive 4294967291 .\\mods\\Order\\Mpqs\\six.mpq: 1 file",
+               "archive 4294967292 .\\mods\\Order\\Mpqs\\seven.mpq: 1 file",
+               "archive 4294967293 .\\mods\\Order\\Mpqs\\eight.mpq: 1 file",
+               "archive 22 .\\mods\\Order\\Mpqs\\nine.mpq: 2 files",
+               "engine archive 9 .\\Corvane.mpq: 2 files",
+               "game archive .\\War3x.mpq: 2 files",
+               "conflict a.txt: nine.mpq (22) wins over one.mpq (10); also in the game's War3x.mpq",
+               "conflict b.txt: two.mpq (20) wins over Corvane.mpq (9)",
+               "conflict c.txt: five.mpq (22) wins over four.mpq (5)",
+               "conflict readme.txt: eight.mpq (4294967293) wins over seven.mpq (4294967292), six.mpq (4294967291)",
+               "conflict shared.txt: nine.mpq (22) wins over five.mpq (22), two.mpq (20), one.mpq (10), Corvane.mpq "
+               "(9), four.mpq (5); also in the game's War3x.mpq",
                "name \"Corvane\" (the launcher's)",
                "icon: the launcher's",
                "version: the launcher's",
                "splash on: built-in picture, built-in text",
                "races: none given: the four standard races are used",
                kGameFine,
-               "result: 3 warnings: something will not load as written"},
+               "result: 3 warnings, 1 note: something will not load as written"},
               1);
+}
+
+// One entry of "archives" as the JSON report writes it; strings come quoted.
+std::string archiveJson(const std::vector<std::string>& values) {
+  const char* const keys[] = {"name", "path", "kind", "priority", "opens", "error", "files", "listfile"};
+  std::string text = "    {\n";
+  for (size_t i = 0; i < values.size(); ++i)
+    text += std::string("      \"") + keys[i] + "\": " + values[i] + (i + 1 < values.size() ? ",\n" : "\n");
+  return text + "    }";
+}
+
+// The same findings as one JSON object: every archive, every conflict and every finding.
+TEST_F(CorvaneCheck, JsonReport) {
+  copyBuild(kGame, "Game.dll");
+  placeArchives({{"mods/Json/Mpqs/one.mpq", "a"}, {"mods/Json/Mpqs/two.mpq", "b"}, {"War3x.mpq", "c"}});
+  writeMod("Json", R"({"Mpqs": [{"Name": "one", "Priority": 15}, {"Name": "two", "Priority": 15}, {"Name": "gone"}]})");
+  CheckRun run = runCheck({"--json", "Json"});
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 1);
+  std::string text;
+  for (const std::string& line : run.lines) text += line + "\n";
+  const std::string mpqs = R"(".\\mods\\Json\\Mpqs\\)";   // as JSON writes the path
+  EXPECT_EQ(text, "{\n  \"mod\": \"Json\",\n  \"archives\": [\n" +
+                      archiveJson({"\"one.mpq\"", mpqs + "one.mpq\"", "\"mod\"", "15", "true", "null",
+                                   "2", "true"}) + ",\n" +
+                      archiveJson({"\"two.mpq\"", mpqs + "two.mpq\"", "\"mod\"", "15", "true", "null",
+                                   "2", "true"}) + ",\n" +
+                      archiveJson({"\"gone.mpq\"", mpqs + "gone.mpq\"", "\"mod\"", "16", "false",
+                                   "\"missing\"", "null", "false"}) + ",\n" +
+                      archiveJson({"\"War3x.mpq\"", R"(".\\War3x.mpq")", "\"game\"", "null", "true", "null", "2",
+                                   "true"}) + R"json(
+  ],
+  "conflicts": [
+    {
+      "file": "shared.txt",
+      "winner": "two.mpq",
+      "hidden": [
+        "one.mpq"
+      ],
+      "game": [
+        "War3x.mpq"
+      ]
+    }
+  ],
+  "findings": [
+    {
+      "severity": "warning",
+      "subject": ".\\mods\\Json\\Mpqs\\gone.mpq",
+      "text": "missing: the archive does not open (\"Failed to open gone.mpq\")"
+    }
+  ],
+  "result": "result: 1 warning: something will not load as written"
+}
+)json");
+}
+
+// Names that reach outside .\mods\NAME\ are warned about, and still used as the launcher uses them: here
+// an archive of the mod is the game's own War3x.mpq. "$schema" is for editors and passes unremarked.
+TEST_F(CorvaneCheck, NamesLeavingTheModFolder) {
+  copyBuild(kGame, "Game.dll");
+  copyBuild(kAddon, "mods/Out/tools.dll");
+  makeFolders("mods/Out/Addons");
+  copyBuild(std::string(kDemo) + "icon.ico", "mods/Out/icon.ico");
+  placeArchives({{"War3x.mpq", "a"}, {"mods/Out/Mpqs/v1..2.mpq", "b"}});
+  writeMod("Out", R"({"$schema": "../../manifest.schema.json",
+    "Addons": [{"Name": "..\\tools", "Enable": true}],
+    "Mpqs": [{"Name": "..\\..\\..\\War3x"}, {"Name": "v1..2"}],
+    "ModIcon": "\\icon",
+    "Preview": {"Enable": false, "Logo": "D:logo"}})");
+  const char* outside = " reaches outside the mod folder: the launcher uses it all the same";
+  expectCheck("Out",
+              {"mod Out: .\\mods\\Out\\manifest.json",
+               "warning: Addons[0].Name: \"..\\\\tools\"" + std::string(outside),
+               "warning: Mpqs[0].Name: \"..\\\\..\\\\..\\\\War3x\"" + std::string(outside),
+               "warning: ModIcon: \"\\\\icon\"" + std::string(outside),
+               "warning: Preview.Logo: \"D:logo\"" + std::string(outside),
+               "add-on .\\mods\\Out\\Addons\\..\\tools.dll",
+               "archive 10 .\\mods\\Out\\Mpqs\\..\\..\\..\\War3x.mpq: 2 files",
+               "archive 11 .\\mods\\Out\\Mpqs\\v1..2.mpq: 2 files",
+               "game archive .\\War3x.mpq: 2 files",
+               "conflict a.txt: ..\\..\\..\\War3x.mpq (10); also in the game's War3x.mpq",
+               "conflict shared.txt: v1..2.mpq (11) wins over ..\\..\\..\\War3x.mpq (10); also in the game's War3x.mpq",
+               "name \"Corvane\" (the launcher's)",
+               "icon .\\mods\\Out\\\\icon.ico",
+               "version: the launcher's",
+               "splash off",
+               "races: none given: the four standard races are used",
+               kGameFine,
+               "result: 4 warnings: something will not load as written"},
+              1);
+}
+
+// An archive made by StormLib's smpq, compressed and encrypted: StormLib reads its listfile and files;
+// the stand-in Storm.dll of the Windows tests reads only files stored whole, so there it has no listfile.
+TEST_F(CorvaneCheck, CompressedArchiveOfStormLib) {
+  copyBuild(kGame, "Game.dll");
+  placeArchives({{"mods/Packed/Mpqs/packed.mpq", "smpq"}, {"mods/Packed/Mpqs/plain.mpq", "b"}});
+  writeMod("Packed", R"({"Mpqs": [{"Name": "packed"}, {"Name": "plain"}]})");
+#ifdef _WIN32
+  const Lines archives = {
+      "archive 10 .\\mods\\Packed\\Mpqs\\packed.mpq: no listfile",
+      "note: .\\mods\\Packed\\Mpqs\\packed.mpq: no listfile: its conflicts with other archives cannot be known",
+      "archive 11 .\\mods\\Packed\\Mpqs\\plain.mpq: 2 files"};
+  const char* result = "result: the mod loads as written (1 note)";
+#else
+  const Lines archives = {"archive 10 .\\mods\\Packed\\Mpqs\\packed.mpq: 2 files",
+                          "archive 11 .\\mods\\Packed\\Mpqs\\plain.mpq: 2 files",
+                          "conflict b.txt: plain.mpq (11) wins over packed.mpq (10)",
+                          "conflict shared.txt: plain.mpq (11) wins over packed.mpq (10)"};
+  const char* result = "result: the mod loads as written";
+#endif
+  Lines expected = {"mod Packed: .\\mods\\Packed\\manifest.json", "add-ons: none"};
+  expected.insert(expected.end(), archives.begin(), archives.end());
+  expected.insert(expected.end(),
+                  {"name \"Corvane\" (the launcher's)", "icon: the launcher's", "version: the launcher's",
+                   "splash on: built-in picture, built-in text", "races: none given: the four standard races are used",
+                   kGameFine, result});
+  expectCheck("Packed", expected, 0);
 }
 
 // Files named by the manifest that are missing or not of the format the launcher hands them to.
@@ -332,7 +489,8 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
     {"Name": "text", "Enable": true},
     {"Name": "fine", "Enable": true}
   ],
-  "Mpqs": [{"Name": "absent"}, {"Name": "text"}, {"Name": "shifted"}, {"Name": "aligned"}],
+  "Mpqs": [{"Name": "absent"}, {"Name": "text"}, {"Name": "shifted"}, {"Name": "aligned"}, {"Name": "damaged"},
+           {"Name": "folder"}],
   "ModIcon": "picture",
   "Preview": {"Logo": "icon", "Info": "tab\there \"quoted\""}
 })");
@@ -346,6 +504,10 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
   // The archive library looks for the header at multiples of 512 bytes only.
   writeFile("mods/Files/Mpqs/shifted.mpq", std::string(100, '\0') + archive);
   writeFile("mods/Files/Mpqs/aligned.mpq", std::string(512, '\0') + archive);
+  std::string damaged = archive;
+  damaged[17] = 0x10;   // the hash table starts 4 KiB further on, past the end
+  writeFile("mods/Files/Mpqs/damaged.mpq", damaged);
+  makeFolders("mods/Files/Mpqs/folder.mpq");
   copyBuild(std::string(kDemo) + "logo.bmp", "mods/Files/picture.ico");
   copyBuild(std::string(kDemo) + "icon.ico", "mods/Files/icon.bmp");
   expectCheck("Files",
@@ -363,12 +525,18 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
                "warning: .\\mods\\Files\\Mpqs\\absent.mpq: missing: the archive does not open (\"Failed to open "
                "absent.mpq\")",
                "archive 11 .\\mods\\Files\\Mpqs\\text.mpq",
-               "warning: .\\mods\\Files\\Mpqs\\text.mpq: no MPQ header: the archive does not open (\"Failed to open "
-               "text.mpq\")",
+               "warning: .\\mods\\Files\\Mpqs\\text.mpq: not an archive (no MPQ header): the archive does not open "
+               "(\"Failed to open text.mpq\")",
                "archive 12 .\\mods\\Files\\Mpqs\\shifted.mpq",
-               "warning: .\\mods\\Files\\Mpqs\\shifted.mpq: no MPQ header: the archive does not open (\"Failed to "
-               "open shifted.mpq\")",
-               "archive 13 .\\mods\\Files\\Mpqs\\aligned.mpq",
+               "warning: .\\mods\\Files\\Mpqs\\shifted.mpq: not an archive (no MPQ header): the archive does not "
+               "open (\"Failed to open shifted.mpq\")",
+               "archive 13 .\\mods\\Files\\Mpqs\\aligned.mpq: 1 file",
+               "archive 14 .\\mods\\Files\\Mpqs\\damaged.mpq",
+               "warning: .\\mods\\Files\\Mpqs\\damaged.mpq: damaged tables: the archive does not open (\"Failed to "
+               "open damaged.mpq\")",
+               "archive 15 .\\mods\\Files\\Mpqs\\folder.mpq",
+               "warning: .\\mods\\Files\\Mpqs\\folder.mpq: unreadable: the archive does not open (\"Failed to open "
+               "folder.mpq\")",
                "name \"Corvane\" (the launcher's)",
                "icon .\\mods\\Files\\picture.ico",
                "warning: .\\mods\\Files\\picture.ico: not an ICO file: the game gets no icon",
@@ -377,7 +545,7 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
                "warning: .\\mods\\Files\\icon.bmp: not a BMP file: no splash is shown",
                "races: none given: the four standard races are used",
                kGameFine,
-               "result: 9 warnings: something will not load as written"},
+               "result: 11 warnings: something will not load as written"},
               1);
 }
 
@@ -481,7 +649,7 @@ TEST_F(CorvaneCheck, Usage) {
   CheckRun run = runCheck({});
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.lines, Lines{});
-  EXPECT_EQ(linesOf(run.errorOutput), Lines{"usage: corvane-check NAME"});
+  EXPECT_EQ(linesOf(run.errorOutput), Lines{"usage: corvane-check [--json] NAME"});
   EXPECT_EQ(run.exitCode, 2);
 }
 

@@ -14,11 +14,15 @@ void addFinding(CheckReport& report, Severity severity, const std::string& subje
   if (severity == Severity::note) ++report.notes;
   if (severity == Severity::warning) ++report.warnings;
   if (severity == Severity::error) ++report.errors;
-  report.lines.push_back(std::string(kSeverityNames[static_cast<int>(severity)]) + ": " + subject + ": " + text);
+  report.findings.push_back({severity, subject, text});
+  report.lines.push_back(std::string(severityName(severity)) + ": " + subject + ": " + text);
 }
 
-// "1 note", "2 notes".
-static std::string counted(unsigned count, const char* noun) {
+const char* severityName(Severity severity) {
+  return kSeverityNames[static_cast<int>(severity)];
+}
+
+std::string counted(size_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
 

@@ -1,6 +1,8 @@
 // The checker's output: plain lines and findings in the order met, and the exit status they make.
 #pragma once
 
+#include "tools/corvane-check/Archives.h"
+
 #include <string>
 #include <vector>
 
@@ -10,8 +12,17 @@ enum class Severity {
   error,    // the manifest cannot be read: nothing of the mod is applied
 };
 
+struct Finding {
+  Severity severity;
+  std::string subject;              // a manifest key path or a file path
+  std::string text;
+};
+
 struct CheckReport {
   std::vector<std::string> lines;   // without line ends
+  std::vector<Finding> findings;    // the findings among the lines, in the same order
+  std::vector<ArchiveFacts> archives;   // in the order they are opened: the mod's, the engine's, the game's
+  std::vector<Conflict> conflicts;
   unsigned notes = 0;
   unsigned warnings = 0;
   unsigned errors = 0;
@@ -26,6 +37,9 @@ const int kStatusManifestUnreadable = 2;
 void addLine(CheckReport& report, const std::string& line);
 // "severity: subject: text"; subject is a manifest key path or a file path.
 void addFinding(CheckReport& report, Severity severity, const std::string& subject, const std::string& text);
+const char* severityName(Severity severity);
+// "1 file", "2 files".
+std::string counted(size_t count, const char* noun);
 // The last line, summing up the findings.
 std::string resultLine(const CheckReport& report);
 int exitStatus(const CheckReport& report);

@@ -3,6 +3,7 @@
 
 #include "tools/corvane-check/FileFormats.h"
 
+#include <cerrno>
 #include <cstdio>
 
 std::string hostPath(const std::string& path) {
@@ -32,13 +33,14 @@ bool readFileBytes(const std::string& path, size_t limit, std::vector<unsigned c
 
 ArchiveLook lookForArchiveHeader(const std::string& path) {
   FILE* file = fopen(hostPath(path).c_str(), "rb");
-  if (!file) return ArchiveLook::missing;
+  if (!file) return errno == ENOENT || errno == ENOTDIR ? ArchiveLook::missing : ArchiveLook::unreadable;
   // Block by block: only a block's first bytes can hold the header.
   unsigned char block[kArchiveHeaderAlignment];
   size_t got;
   ArchiveLook look = ArchiveLook::noHeader;
   while (look == ArchiveLook::noHeader && (got = fread(block, 1, sizeof block, file)) > 0)
     if (isArchiveHeader(block, got)) look = ArchiveLook::header;
+  if (look == ArchiveLook::noHeader && ferror(file)) look = ArchiveLook::unreadable;   // a folder, say
   fclose(file);
   return look;
 }

@@ -12,6 +12,6 @@ std::string hostPath(const std::string& path);
 // The file's first bytes, at most limit of them; false when the file cannot be opened for reading.
 bool readFileBytes(const std::string& path, size_t limit, std::vector<unsigned char>& bytes);
 
-enum class ArchiveLook { missing, noHeader, header };
+enum class ArchiveLook { missing, unreadable, noHeader, header };
 // Looks for an MPQ header at every multiple of kArchiveHeaderAlignment, as the archive library does.
 ArchiveLook lookForArchiveHeader(const std::string& path);

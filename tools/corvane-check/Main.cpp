@@ -1,15 +1,26 @@
-// corvane-check NAME: tells what the launcher will and will not use of the mod .\mods\NAME\.
+// corvane-check [--json] NAME: tells what the launcher will and will not use of the mod .\mods\NAME\.
+#include "tools/corvane-check/CheckJson.h"
 #include "tools/corvane-check/ModCheck.h"
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
-  if (argc != 2 || argv[1][0] == 0) {
-    fputs("usage: corvane-check NAME\n", stderr);
+  bool json = false;
+  const char* name = nullptr;
+  int names = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--json") == 0) json = true;
+    else name = argv[i], ++names;
+  }
+  if (names != 1 || name[0] == 0) {
+    fputs("usage: corvane-check [--json] NAME\n", stderr);
     return kStatusManifestUnreadable;
   }
   CheckReport report;
-  checkMod(argv[1], report);
-  for (const std::string& line : report.lines) printf("%s\n", line.c_str());
+  checkMod(name, report);
+  if (json) fputs(reportJson(name, report).c_str(), stdout);
+  else
+    for (const std::string& line : report.lines) printf("%s\n", line.c_str());
   return exitStatus(report);
 }

@@ -1,6 +1,7 @@
 // Reviewing a manifest's keys against how planMod reads them.
 #include "tools/corvane-check/ManifestReview.h"
 
+#include "launcher/ManifestKeys.h"
 #include "launcher/ModPlan.h"
 
 #include <cstring>
@@ -10,19 +11,17 @@ using rapidjson::Value;
 
 namespace {
 
-// The keys planMod reads at each level; any other key is unknown to the launcher.
-const char* const kRootKeys[] = {"Addons", "Mpqs", "ModName", "ModIcon", "ModVersion", "Preview", "Races", nullptr};
-const char* const kAddonKeys[] = {"Name", "Enable", nullptr};
-const char* const kArchiveKeys[] = {"Name", "Priority", nullptr};
-const char* const kPreviewKeys[] = {"Enable", "Logo", "Info", nullptr};
-const char* const kRaceKeys[] = {"Skin", "RaceKey", nullptr};
-
-// One object's review: its path, its known keys, and which of them were met already.
+// One object's review: its path, the keys planMod reads in it (any other is unknown to the launcher),
+// and which of them were met already.
 struct ObjectWalk {
   std::string path;                 // "" for the root
-  const char* const* keys;
+  std::vector<ManifestKeyId> keys;
   std::vector<bool> seen;
 };
+
+bool isKey(const char* key, ManifestKeyId id) {
+  return strcmp(key, manifestKey(id)) == 0;
+}
 
 // What a value is, as the findings name it.
 const char* kindOf(const Value& value) {
@@ -68,32 +67,43 @@ std::string elementPath(const std::string& path, unsigned index) {
 // The known key that member names, or null (after a note) when the launcher does not read it, or
 // null (after a warning) when it is a known key given again: the launcher reads only the first.
 const char* knownKey(ObjectWalk& walk, const Value& name, CheckReport& report) {
-  for (size_t k = 0; walk.keys[k]; ++k) {
-    if (!sameName(name, walk.keys[k])) continue;
+  for (size_t k = 0; k < walk.keys.size(); ++k) {
+    if (!sameName(name, manifestKey(walk.keys[k]))) continue;
     if (walk.seen[k]) {
       addFinding(report, Severity::warning, memberPath(walk, name), "given again: only the first is read");
       return nullptr;
     }
     walk.seen[k] = true;
-    return walk.keys[k];
+    return manifestKey(walk.keys[k]);
   }
+  if (walk.path.empty() && sameName(name, kManifestSchemaKey)) return nullptr;   // for editors only
   std::string text = "unknown key, not read by the launcher";
-  for (size_t k = 0; walk.keys[k]; ++k)
-    if (sameLetters(name, walk.keys[k])) text += std::string(" (it reads \"") + walk.keys[k] + "\")";
+  for (ManifestKeyId id : walk.keys)
+    if (sameLetters(name, manifestKey(id))) text += std::string(" (it reads \"") + manifestKey(id) + "\")";
   addFinding(report, Severity::note, memberPath(walk, name), text);
   return nullptr;
 }
 
-ObjectWalk walkOf(const std::string& path, const char* const* keys) {
-  size_t count = 0;
-  while (keys[count]) ++count;
-  return ObjectWalk{path, keys, std::vector<bool>(count, false)};
+// The walk of an object whose keys are those of parent in the table ("" for the root).
+ObjectWalk walkOf(const std::string& path, const char* parent) {
+  ObjectWalk walk{path, {}, {}};
+  for (unsigned id = 0; id < kManifestKeyCount; ++id)
+    if (strcmp(kManifestKeys[id].parent, parent) == 0) walk.keys.push_back(static_cast<ManifestKeyId>(id));
+  walk.seen.assign(walk.keys.size(), false);
+  return walk;
 }
 
-bool met(const ObjectWalk& walk, const char* key) {
-  for (size_t k = 0; walk.keys[k]; ++k)
-    if (strcmp(walk.keys[k], key) == 0) return walk.seen[k];
+bool met(const ObjectWalk& walk, ManifestKeyId key) {
+  for (size_t k = 0; k < walk.keys.size(); ++k)
+    if (walk.keys[k] == key) return walk.seen[k];
   return false;
+}
+
+// "no \"Name\": consequence", when the object walked lacks the key.
+void reviewMissing(const ObjectWalk& walk, ManifestKeyId key, Severity severity, const char* consequence,
+                   CheckReport& report) {
+  if (met(walk, key)) return;
+  addFinding(report, severity, walk.path, std::string("no \"") + manifestKey(key) + "\": " + consequence);
 }
 
 void wrongType(CheckReport& report, const std::string& path, const Value& value, const char* wanted,
@@ -101,9 +111,30 @@ void wrongType(CheckReport& report, const std::string& path, const Value& value,
   addFinding(report, Severity::warning, path, std::string(kindOf(value)) + ", not " + wanted + ": " + consequence);
 }
 
+// A file name that reaches outside .\mods\NAME\: a ".." part, a drive letter or a leading backslash.
+bool leavesModFolder(const char* text, size_t length) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (length > 0 && separator(text[0])) return true;
+  if (length > 1 && text[1] == ':' && ((text[0] | 0x20) >= 'a' && (text[0] | 0x20) <= 'z')) return true;
+  for (size_t i = 0; i + 1 < length; ++i)
+    if (text[i] == '.' && text[i + 1] == '.' && (i == 0 || separator(text[i - 1])) &&
+        (i + 2 == length || separator(text[i + 2])))
+      return true;
+  return false;
+}
+
+// A string naming a file of the mod: the launcher joins it to the mod folder whatever it holds.
+void reviewFileName(const Value& value, const std::string& path, CheckReport& report) {
+  if (value.IsString() && leavesModFolder(value.GetString(), value.GetStringLength()))
+    addFinding(report, Severity::warning, path,
+               quoted(value.GetString(), value.GetStringLength()) +
+                   " reaches outside the mod folder: the launcher uses it all the same");
+}
+
 // "Name" of an add-on or archive entry: only a string names a file.
 void reviewName(const Value& value, const std::string& path, CheckReport& report) {
   if (!value.IsString()) wrongType(report, path, value, "a string", "the entry is skipped");
+  reviewFileName(value, path, report);
 }
 
 void reviewAddon(const Value& entry, const std::string& path, CheckReport& report) {
@@ -111,12 +142,12 @@ void reviewAddon(const Value& entry, const std::string& path, CheckReport& repor
     wrongType(report, path, entry, "an object", "the entry is skipped");
     return;
   }
-  ObjectWalk walk = walkOf(path, kAddonKeys);
+  ObjectWalk walk = walkOf(path, manifestKey(kKeyAddons));
   for (const Value::Member& member : entry.GetObject()) {
     const char* key = knownKey(walk, member.name, report);
     if (!key) continue;
     std::string at = memberPath(walk, member.name);
-    if (strcmp(key, "Name") == 0) {
+    if (isKey(key, kKeyAddonName)) {
       reviewName(member.value, at, report);
     } else if (member.value.IsFalse()) {
       addFinding(report, Severity::note, at, "false: the add-on is not loaded");
@@ -124,8 +155,8 @@ void reviewAddon(const Value& entry, const std::string& path, CheckReport& repor
       wrongType(report, at, member.value, "true or false", "the add-on is not loaded");
     }
   }
-  if (!met(walk, "Name")) addFinding(report, Severity::warning, path, "no \"Name\": the entry is skipped");
-  if (!met(walk, "Enable")) addFinding(report, Severity::warning, path, "no \"Enable\": the add-on is not loaded");
+  reviewMissing(walk, kKeyAddonName, Severity::warning, "the entry is skipped", report);
+  reviewMissing(walk, kKeyAddonEnable, Severity::warning, "the add-on is not loaded", report);
 }
 
 // "Priority": planMod takes the low 32 bits of any integer, and 0 (automatic) for everything else.
@@ -148,28 +179,29 @@ void reviewArchive(const Value& entry, const std::string& path, CheckReport& rep
     wrongType(report, path, entry, "an object", "the entry is skipped");
     return;
   }
-  ObjectWalk walk = walkOf(path, kArchiveKeys);
+  ObjectWalk walk = walkOf(path, manifestKey(kKeyMpqs));
   for (const Value::Member& member : entry.GetObject()) {
     const char* key = knownKey(walk, member.name, report);
     if (!key) continue;
     std::string at = memberPath(walk, member.name);
-    if (strcmp(key, "Name") == 0) reviewName(member.value, at, report);
+    if (isKey(key, kKeyMpqName)) reviewName(member.value, at, report);
     else reviewPriority(member.value, at, report);
   }
-  if (!met(walk, "Name")) addFinding(report, Severity::warning, path, "no \"Name\": the entry is skipped");
+  reviewMissing(walk, kKeyMpqName, Severity::warning, "the entry is skipped", report);
 }
 
 void reviewPreview(const Value& preview, const std::string& path, CheckReport& report) {
-  ObjectWalk walk = walkOf(path, kPreviewKeys);
+  ObjectWalk walk = walkOf(path, manifestKey(kKeyPreview));
   for (const Value::Member& member : preview.GetObject()) {
     const char* key = knownKey(walk, member.name, report);
     if (!key) continue;
     std::string at = memberPath(walk, member.name);
     const Value& value = member.value;
-    if (strcmp(key, "Enable") == 0) {
+    if (isKey(key, kKeyPreviewEnable)) {
       if (!value.IsBool()) wrongType(report, at, value, "true or false", "the splash is off");
-    } else if (strcmp(key, "Logo") == 0) {
+    } else if (isKey(key, kKeyPreviewLogo)) {
       if (!value.IsString()) wrongType(report, at, value, "a string", "the splash shows its built-in picture");
+      reviewFileName(value, at, report);
     } else if (!value.IsString()) {
       wrongType(report, at, value, "a string", "the splash shows its built-in text");
     }
@@ -177,16 +209,16 @@ void reviewPreview(const Value& preview, const std::string& path, CheckReport& r
 }
 
 void reviewRace(const Value& race, const std::string& path, CheckReport& report) {
-  ObjectWalk walk = walkOf(path, kRaceKeys);
+  ObjectWalk walk = walkOf(path, manifestKey(kKeyRaces));
   for (const Value::Member& member : race.GetObject()) {
     const char* key = knownKey(walk, member.name, report);
     if (!key || member.value.IsString()) continue;
-    bool skin = strcmp(key, "Skin") == 0;
+    bool skin = isKey(key, kKeyRaceSkin);
     wrongType(report, memberPath(walk, member.name), member.value, "a string",
               skin ? "\"Default\" is used" : "\"UNKNOWN\" is used");
   }
-  if (!met(walk, "Skin")) addFinding(report, Severity::note, path, "no \"Skin\": \"Default\" is used");
-  if (!met(walk, "RaceKey")) addFinding(report, Severity::note, path, "no \"RaceKey\": \"UNKNOWN\" is used");
+  reviewMissing(walk, kKeyRaceSkin, Severity::note, "\"Default\" is used", report);
+  reviewMissing(walk, kKeyRaceKey, Severity::note, "\"UNKNOWN\" is used", report);
 }
 
 void reviewRaces(const Value& races, const std::string& path, CheckReport& report) {
@@ -225,27 +257,29 @@ void reviewManifest(const Value& root, const std::string& manifestPath, CheckRep
     wrongType(report, manifestPath, root, "an object", "nothing of the mod is applied");
     return;
   }
-  ObjectWalk walk = walkOf("", kRootKeys);
+  ObjectWalk walk = walkOf("", "");
   for (const Value::Member& member : root.GetObject()) {
     const char* key = knownKey(walk, member.name, report);
     if (!key) continue;
     std::string path = memberPath(walk, member.name);
     const Value& value = member.value;
-    if (strcmp(key, "Addons") == 0) {
+    if (isKey(key, kKeyAddons)) {
       reviewArray(value, path, "no add-on is loaded", report, reviewAddon);
-    } else if (strcmp(key, "Mpqs") == 0) {
+    } else if (isKey(key, kKeyMpqs)) {
       reviewArray(value, path, "no archive is opened", report, reviewArchive);
-    } else if (strcmp(key, "Races") == 0) {
+    } else if (isKey(key, kKeyRaces)) {
       if (value.IsArray()) reviewRaces(value, path, report);
       else wrongType(report, path, value, "an array", "the four standard races are used");
-    } else if (strcmp(key, "Preview") == 0) {
+    } else if (isKey(key, kKeyPreview)) {
       if (value.IsObject()) reviewPreview(value, path, report);
       else wrongType(report, path, value, "an object", "the splash keeps its defaults");
     } else if (!value.IsString()) {
-      const char* consequence = strcmp(key, "ModName") == 0   ? "the title stays \"Corvane\""
-                                : strcmp(key, "ModIcon") == 0 ? "the launcher's icon is used"
-                                                              : "the launcher's version text stays";
+      const char* consequence = isKey(key, kKeyModName)   ? "the title stays \"Corvane\""
+                                : isKey(key, kKeyModIcon) ? "the launcher's icon is used"
+                                                          : "the launcher's version text stays";
       wrongType(report, path, value, "a string", consequence);
+    } else if (isKey(key, kKeyModIcon)) {
+      reviewFileName(value, path, report);
     }
   }
 }

@@ -12,11 +12,14 @@
 
 #include <rapidjson/error/en.h>
 
+#include <cstring>
+
 namespace {
 
 const char kGameModule[] = ".\\Game.dll";
 const char kGameEntry[] = "GameMain";
 const char kLauncherName[] = "Corvane";
+const char* const kGameArchives[] = {"War3.mpq", "War3x.mpq", "War3xLocal.mpq", "War3Patch.mpq"};
 const size_t kModuleReadLimit = 256u << 20;   // a longer module is read this far
 const size_t kPictureReadLimit = 64u << 20;
 
@@ -72,18 +75,73 @@ void checkAddons(const ModPlan& plan, CheckReport& report) {
   }
 }
 
-void checkArchives(const ModPlan& plan, CheckReport& report) {
-  if (plan.archives.empty()) addLine(report, "archives: none");
-  for (const ArchivePlan& archive : plan.archives) {
-    addLine(report, "archive " + std::to_string(archive.priority) + " " + archive.path);
-    // The launcher's warning box names the archive as the manifest does.
-    std::string consequence = "the archive does not open (\"Failed to open " + std::string(archive.name) + ".mpq\")";
-    ArchiveLook look = lookForArchiveHeader(archive.path);
-    if (look == ArchiveLook::missing)
-      addFinding(report, Severity::warning, archive.path, "missing: " + consequence);
-    if (look == ArchiveLook::noHeader)
-      addFinding(report, Severity::warning, archive.path, "no MPQ header: " + consequence);
+// The heading line of an archive with what it holds, then the findings about it.
+void reportArchive(const ArchiveFacts& facts, const std::string& heading, const std::string& consequence,
+                   CheckReport& report) {
+  std::string holds = facts.listfile ? counted(facts.files.size(), "file") : "no listfile";
+  addLine(report, facts.error ? heading : heading + ": " + holds);
+  if (facts.error) {
+    std::string error = *facts.detail ? std::string(facts.error) + " (" + facts.detail + ")" : facts.error;
+    addFinding(report, Severity::warning, facts.path, error + ": " + consequence);
+  } else if (!facts.listfile) {
+    addFinding(report, Severity::note, facts.path, "no listfile: its conflicts with other archives cannot be known");
   }
+}
+
+std::string withPriority(const ArchiveFacts& facts) {
+  return facts.name + " (" + std::to_string(facts.priority) + ")";
+}
+
+// "conflict NAME: WINNER (P) wins over HIDDEN (P), ...; also in the game's GAME, ..."
+std::string conflictLine(const Conflict& conflict, const std::vector<ArchiveFacts>& archives) {
+  std::string line = "conflict " + conflict.file + ": " + withPriority(archives[conflict.winner]);
+  for (size_t k = 0; k < conflict.hidden.size(); ++k)
+    line += (k ? ", " : " wins over ") + withPriority(archives[conflict.hidden[k]]);
+  for (size_t k = 0; k < conflict.game.size(); ++k)
+    line += (k ? ", " : "; also in the game's ") + archives[conflict.game[k]].name;
+  return line;
+}
+
+// The archive at path read with the archive library.
+ArchiveFacts readFacts(const std::string& name, const std::string& path, ArchiveKind kind, unsigned priority) {
+  ArchiveFacts facts;
+  facts.name = name;
+  facts.path = path;
+  facts.kind = kind;
+  facts.priority = priority;
+  readArchive(facts);
+  return facts;
+}
+
+// Reads an archive the launcher or the game opens besides the mod's, when it is there.
+void checkOtherArchive(const char* name, ArchiveKind kind, CheckReport& report) {
+  unsigned priority = kind == ArchiveKind::engine ? kEngineArchivePriority : 0;
+  ArchiveFacts facts = readFacts(name, std::string(".\\") + name, kind, priority);
+  if (facts.error && strcmp(facts.error, "missing") == 0) return;
+  bool engine = kind == ArchiveKind::engine;
+  std::string heading = engine ? "engine archive " + std::to_string(facts.priority) + " " + facts.path
+                               : "game archive " + facts.path;
+  reportArchive(facts, heading, engine ? "the launcher's own files are not served" : "the game cannot open it",
+                report);
+  report.archives.push_back(facts);
+}
+
+// The mod's archives (when the manifest was read), the engine archive and the game's, then the names
+// that more than one of them hold.
+void checkArchives(const ModPlan* plan, CheckReport& report) {
+  if (plan && plan->archives.empty()) addLine(report, "archives: none");
+  for (const ArchivePlan& archive : plan ? plan->archives : std::vector<ArchivePlan>()) {
+    std::string name = std::string(archive.name) + ".mpq";
+    ArchiveFacts facts = readFacts(name, archive.path, ArchiveKind::mod, archive.priority);
+    // The launcher's warning box names the archive as the manifest does.
+    reportArchive(facts, "archive " + std::to_string(archive.priority) + " " + archive.path,
+                  "the archive does not open (\"Failed to open " + facts.name + "\")", report);
+    report.archives.push_back(facts);
+  }
+  checkOtherArchive(kEngineArchive, ArchiveKind::engine, report);
+  for (const char* name : kGameArchives) checkOtherArchive(name, ArchiveKind::game, report);
+  report.conflicts = findConflicts(report.archives);
+  for (const Conflict& conflict : report.conflicts) addLine(report, conflictLine(conflict, report.archives));
 }
 
 // The picture file at path: missing, not of its format, or fine.
@@ -158,7 +216,7 @@ void checkManifest(const ManifestText& text, const std::string& modFolder, const
   ModPlan plan;
   planMod(manifest.document, modFolder.c_str(), plan);
   checkAddons(plan, report);
-  checkArchives(plan, report);
+  checkArchives(&plan, report);
   checkDisplay(plan, report);
   checkRaces(plan, report);
 }
@@ -183,6 +241,7 @@ void checkMod(const char* name, CheckReport& report) {
   } else {
     checkManifest(text, modFolder, manifestPath, report);
   }
+  if (report.errors) checkArchives(nullptr, report);   // the engine's and the game's are opened all the same
   checkGame(report);
   addLine(report, resultLine(report));
 }
