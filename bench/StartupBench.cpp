@@ -4,6 +4,7 @@
 // creation until that file appears is the start-up. Extra runs with the launcher's start-up trace
 // and its clock give each phase in milliseconds.
 #include "bench/BenchSupport.h"
+#include "support/ChildProcess.h"
 
 #include <windows.h>
 
@@ -73,33 +74,27 @@ Run runOnce(const std::string& program, const std::string& arguments, bool trace
   DeleteFileA(kReport);
   DeleteFileA("StormTrace.txt");
   DeleteFileA(kTrace);
-  SetEnvironmentVariableA("CORVANE_TRACE", traced ? kTrace : nullptr);
-  SetEnvironmentVariableA("CORVANE_TRACE_CLOCK", traced ? "1" : nullptr);
+  ChildOptions options;
+  options.environment = {{"CORVANE_TRACE", traced ? kTrace : ""}, {"CORVANE_TRACE_CLOCK", traced ? "1" : ""}};
   char folder[MAX_PATH];
   GetCurrentDirectoryA(MAX_PATH, folder);
   std::string command = "\"" + std::string(folder) + "\\" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
+  ChildProcess child;
   Run run = {nowMs(), 0, 0, 0};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    fprintf(stderr, "startup_bench: cannot start %s (%lu)\n", program.c_str(), GetLastError());
+  if (!child.start(command, options)) {
+    fprintf(stderr, "startup_bench: %s\n", child.failure().c_str());
     return run;
   }
-  for (;;) {
+  while (child.withinLimit()) {
     if (GetFileAttributesA(kReport) != INVALID_FILE_ATTRIBUTES) {
       run.gameMain = nowMs();
       break;
     }
-    if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) break;
+    if (child.waitFor(1)) break;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  if (!child.finish()) printNote("start-up: " + child.failure());
   run.end = nowMs();
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  SetEnvironmentVariableA("CORVANE_TRACE", nullptr);
-  SetEnvironmentVariableA("CORVANE_TRACE_CLOCK", nullptr);
+  run.exitCode = child.exitCode();
   return run;
 }
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
-"""Prints what the stand-in game saw during the demo launch, from its report and the traces."""
+"""Prints what the stand-in game saw during the demo launch, from its report and the traces; exits 1,
+after the summary, with the reasons, when the demo did not see everything it reports.
+
+    demo-summary.py GAME_FOLDER SCREENSHOTS_FOLDER LAUNCH_STATUS
+"""
 import os
 import re
 import sys
 
-game, shots = sys.argv[1], sys.argv[2]
+game, shots, launch_status = sys.argv[1], sys.argv[2], sys.argv[3]
 
 
 def find(name):
@@ -32,11 +36,38 @@ for line in (read("GameReport.txt") or "").splitlines():
     report[key] = value
 
 exit_code = (read("exit-code") or "?").strip()
+screenshots = {name: os.path.join(shots, name + ".png") for name in ("splash", "game-window")}
+problems = []
+if launch_status != "0":
+    problems.append("the demo launch step failed (status %s, see its message above)" % launch_status)
+if exit_code != "1":
+    problems.append("Corvane.exe ended with exit code %s, not the launcher's 1" % exit_code)
+if not report:
+    problems.append("the game wrote no report: GameMain was not reached")
+elif report.get("title.final", "?") in ("", "?"):
+    problems.append("the game window has no title")
+elif report.get("scene") != "shown":
+    problems.append("the game window did not show what the game read")
+for name, path in screenshots.items():
+    if not os.path.exists(path):
+        problems.append("the screenshot of the %s window was not caught" % name.replace("-window", ""))
+
+
+def finish():
+    for name, path in screenshots.items():
+        print("  screenshot           %s" % (path if os.path.exists(path) else name + ".png (not caught)"))
+    if problems:
+        print("\nmake demo FAILED: it did not see all it reports:")
+        for problem in problems:
+            print("  - " + problem)
+        sys.exit(1)
+
+
 print("Corvane demo: Corvane.exe -mod Demo, in %s" % game)
 print("  exit code            %s" % exit_code)
 if not report:
     print("  the game wrote no report: GameMain was not reached")
-    sys.exit(1)
+    finish()
 
 print("  window title         %s" % report.get("title.final", "?"))
 cursor = report.get("cursor.blizzard", "?")
@@ -75,6 +106,4 @@ print("  add-on DemoDisabled  %s" % ("LOADED (it should not be)" if disabled els
 print("  start-up trace (CORVANE_TRACE):")
 for line in (read("trace.txt") or "").splitlines():
     print("    " + line)
-for name in ("splash.png", "game-window.png"):
-    path = os.path.join(shots, name)
-    print("  screenshot           %s" % (path if os.path.exists(path) else name + " (not caught)"))
+finish()

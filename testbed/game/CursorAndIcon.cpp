@@ -101,12 +101,13 @@ void release(HANDLE icon) {
 }
 }
 
-void reportCursorsAndIcons(ReportWriter& report) {
+GamePictures reportCursorsAndIcons(ReportWriter& report) {
+  GamePictures kept;
   HINSTANCE exe = GetModuleHandleA(nullptr);
   RealUser32 real = realUser32();
   if (!real.loadCursor || !real.loadImage) {
     report.put("cursor.blizzard", "no user32");
-    return;
+    return kept;
   }
 
   std::vector<Known> cursors = {
@@ -116,7 +117,8 @@ void reportCursorsAndIcons(ReportWriter& report) {
   };
   report.put("cursor.corvane.real", cursors[0].handle ? "present" : "null");
   report.put("cursor.blizzard.real", cursors[1].handle ? "present" : "null");
-  report.put("cursor.blizzard", classifyCursor(LoadCursorA(exe, kCursorGame), cursors));
+  kept.cursor = LoadCursorA(exe, kCursorGame);
+  report.put("cursor.blizzard", classifyCursor(kept.cursor, cursors));
   report.put("cursor.other", classifyCursor(LoadCursorA(exe, kCursorOther), cursors));
   report.put("cursor.arrow", classifyCursor(LoadCursorA(nullptr, IDC_ARROW), cursors));
 
@@ -131,10 +133,9 @@ void reportCursorsAndIcons(ReportWriter& report) {
   report.put("icon.corvane.real", describeIcon((HICON)launcherIcon, icons));
   report.put("icon.war3x.real", describeIcon((HICON)gameIcon, icons));
 
-  HANDLE icon = LoadImageA(exe, kIconGame, IMAGE_ICON, 32, 32, 0);
-  report.put("icon.war3x", describeIcon((HICON)icon, icons));
-  release(icon);
-  icon = LoadImageA(exe, kIconOther, IMAGE_ICON, 32, 32, 0);
+  kept.icon = (HICON)LoadImageA(exe, kIconGame, IMAGE_ICON, 32, 32, 0);
+  report.put("icon.war3x", describeIcon(kept.icon, icons));
+  HANDLE icon = LoadImageA(exe, kIconOther, IMAGE_ICON, 32, 32, 0);
   report.put("icon.other", describeIcon((HICON)icon, icons));
   release(icon);
   icon = LoadImageA(nullptr, (LPCSTR)IDI_APPLICATION, IMAGE_ICON, 0, 0, LR_SHARED);
@@ -142,4 +143,5 @@ void reportCursorsAndIcons(ReportWriter& report) {
 
   release(launcherIcon);
   release(gameIcon);
+  return kept;
 }

@@ -5,5 +5,13 @@
 
 #include "testbed/game/ReportWriter.h"
 
+#include <windows.h>
+
+// What the game went on with: its icon and cursor as it loaded them through its imports.
+struct GamePictures {
+  HICON icon = nullptr;       // war3x.ico, 32x32; the caller destroys it
+  HCURSOR cursor = nullptr;   // BlizzardCursor.cur (shared)
+};
+
 // cursor.* and icon.* lines (see README.md).
-void reportCursorsAndIcons(ReportWriter& report);
+GamePictures reportCursorsAndIcons(ReportWriter& report);

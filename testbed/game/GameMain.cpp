@@ -6,6 +6,7 @@
 #include "testbed/game/PatchSites.h"
 #include "testbed/game/RaceCases.h"
 #include "testbed/game/Report.h"
+#include "testbed/game/SearchList.h"
 #include "testbed/game/WindowScene.h"
 
 #include <windows.h>
@@ -33,11 +34,12 @@ void reportModule(ReportWriter& report, HMODULE module) {
 }
 
 // The game reads its version text through the pointer operand at 0x58BF7F.
-void reportVersion(ReportWriter& report, HMODULE game) {
+std::string reportVersion(ReportWriter& report, HMODULE game) {
   DWORD text;
   memcpy(&text, (const char*)game + kVersionPointer, 4);
   report.put("version", textAt(text));
   report.put("version.src", sourceOf(text, game));
+  return textAt(text);
 }
 }
 
@@ -45,15 +47,18 @@ void reportVersion(ReportWriter& report, HMODULE game) {
 extern "C" BOOL __stdcall GameMain(HMODULE module) {
   ReportWriter report;
   if (!report.open(kFileName)) return FALSE;
+  size_t launcherCalls = traceLines();   // the archive library's calls so far were the launcher's
   report.put("report", "Corvane stand-in game");
   reportModule(report, module);
   reportPatchSites(report, module);
-  reportVersion(report, module);
+  SceneContent scene;
+  scene.version = reportVersion(report, module);
 
   HWND window = nullptr;
+  GamePictures pictures;
   if (bindUser32()) {
     window = openWindow(report, module);
-    reportCursorsAndIcons(report);
+    pictures = reportCursorsAndIcons(report);
   } else {
     report.put("window", "no user32");
   }
@@ -61,9 +66,16 @@ extern "C" BOOL __stdcall GameMain(HMODULE module) {
   GameArchives archives;
   openArchives(report, archives);
   requestFiles(report);
-  reportRaces(report, module);
+  scene.races = reportRaces(report, module);
 
-  if (window) closeWindow(window, module);
+  if (window) {
+    scene.icon = pictures.icon;
+    scene.cursor = pictures.cursor;
+    scene.archives = searchList(launcherCalls);
+    showScene(report, window, scene);
+    closeWindow(window, module);
+  }
+  if (pictures.icon) DestroyIcon(pictures.icon);
   closeArchives(report, archives);
   report.put("end", "ok");
   return TRUE;

@@ -19,13 +19,7 @@ bool readOwnFile(HMODULE game, std::string& bytes) {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(game, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
-  FILE* file = fopen(path, "rb");
-  if (!file) return false;
-  char chunk[65536];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  fclose(file);
-  return true;
+  return readWholeFile(path, bytes);
 }
 
 // Where a call or jump with a 32-bit displacement at the site goes: "-" when the site holds neither.

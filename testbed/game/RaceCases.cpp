@@ -107,18 +107,22 @@ bool stackAsExpected(const RaceEntry& entry, const RaceExit& seen, StackRule rul
   return true;
 }
 
+// The text at the site's output register when that register changed, with where it lies; "-" else.
+std::string textRead(const Site& site, const RaceEntry& entry, const RaceExit& seen, HMODULE game, std::string* source) {
+  if (source) *source = "-";
+  if (site.text == Reg::None) return "-";
+  RaceRegisters in = entry.in, out = seen.out;
+  uint32_t value = regOf(out, site.text);
+  if (value == regOf(in, site.text)) return "-";
+  if (source) *source = sourceOf(value, game);
+  return textAt(value);
+}
+
 std::string caseLine(const Site& site, const RaceEntry& entry, const RaceExit& seen, HMODULE game) {
   const DWORD base = (DWORD)game;
   uint32_t exit = seen.returnAddress - 5 - base;
-  std::string text = "-", source = "-";
-  if (site.text != Reg::None) {
-    RaceRegisters in = entry.in, out = seen.out;
-    uint32_t value = regOf(out, site.text);
-    if (value != regOf(in, site.text)) {
-      text = textAt(value);
-      source = sourceOf(value, game);
-    }
-  }
+  std::string source;
+  std::string text = textRead(site, entry, seen, game, &source);
   char line[400];
   snprintf(line, sizeof line,
            " src=%s at=%lX eax=%08lX ecx=%08lX edx=%08lX ebx=%08lX esi=%08lX edi=%08lX ebp=%08lX"
@@ -132,9 +136,11 @@ std::string caseLine(const Site& site, const RaceEntry& entry, const RaceExit& s
 }
 }
 
-void reportRaces(ReportWriter& report, HMODULE game) {
+std::vector<SceneRace> reportRaces(ReportWriter& report, HMODULE game) {
   const DWORD base = (DWORD)game;
   uint32_t n = *((const unsigned char*)base + kRaceCountByte);
+  std::vector<SceneRace> races(n + 1);
+  for (uint32_t number = 0; number <= n; ++number) races[number].number = number;
   report.put("race.count", std::to_string(n));
   gPlayerRecord[0x1A0 / 4] = kRecordWord1A0;
   gPlayerRecord[0x1A4 / 4] = kRecordWord1A4;
@@ -150,6 +156,11 @@ void reportRaces(ReportWriter& report, HMODULE game) {
       memset(&gRaceSeen, 0, sizeof gRaceSeen);
       raceRun(&entry);
       report.put(std::string(site.key) + "." + std::to_string(value), caseLine(site, entry, gRaceSeen, game));
+      if (value <= n && site.entry == kEntryKey) races[value].key = textRead(site, entry, gRaceSeen, game, nullptr);
+      if (value <= n && site.entry == kEntrySkin) races[value].skin = textRead(site, entry, gRaceSeen, game, nullptr);
     }
   }
+  races.push_back(races.front());   // the random race last, as the game lists it
+  races.erase(races.begin());
+  return races;
 }

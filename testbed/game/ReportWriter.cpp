@@ -59,3 +59,13 @@ std::string printable(const std::string& text, size_t limit) {
   }
   return result;
 }
+
+bool readWholeFile(const char* path, std::string& bytes) {
+  FILE* file = fopen(path, "rb");
+  if (!file) return false;
+  char chunk[65536];
+  size_t got;
+  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+  fclose(file);
+  return true;
+}

@@ -21,3 +21,5 @@ private:
 std::string hex32(unsigned long value);
 std::string hexBytes(const std::string& bytes);
 std::string printable(const std::string& text, size_t limit);
+// The whole file at path, in binary; false when it cannot be opened.
+bool readWholeFile(const char* path, std::string& bytes);

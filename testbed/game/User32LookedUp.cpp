@@ -30,6 +30,11 @@ FARPROC gSlotEndPaint __asm__("__imp__EndPaint@8") = nullptr;
 FARPROC gSlotGetClientRect __asm__("__imp__GetClientRect@8") = nullptr;
 FARPROC gSlotDrawTextA __asm__("__imp__DrawTextA@20") = nullptr;
 FARPROC gSlotInvalidateRect __asm__("__imp__InvalidateRect@12") = nullptr;
+FARPROC gSlotAdjustWindowRect __asm__("__imp__AdjustWindowRect@12") = nullptr;
+FARPROC gSlotFillRect __asm__("__imp__FillRect@12") = nullptr;
+FARPROC gSlotDrawIconEx __asm__("__imp__DrawIconEx@36") = nullptr;
+FARPROC gSlotGetDC __asm__("__imp__GetDC@4") = nullptr;
+FARPROC gSlotReleaseDC __asm__("__imp__ReleaseDC@8") = nullptr;
 }
 
 namespace {
@@ -60,6 +65,11 @@ const Slot kSlots[] = {
   {&gSlotGetClientRect, "GetClientRect"},
   {&gSlotDrawTextA, "DrawTextA"},
   {&gSlotInvalidateRect, "InvalidateRect"},
+  {&gSlotAdjustWindowRect, "AdjustWindowRect"},
+  {&gSlotFillRect, "FillRect"},
+  {&gSlotDrawIconEx, "DrawIconEx"},
+  {&gSlotGetDC, "GetDC"},
+  {&gSlotReleaseDC, "ReleaseDC"},
 };
 }
 

@@ -1,6 +1,7 @@
 // Add-ons inside real launches of Corvane.exe under Wine: AbiCheck.dll, built the Microsoft way, calls
 // every exported name from its initialisation and reports each check; the sample mod's MinGW add-ons
 // bind through libCorvane.a, and the one not enabled never loads.
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <windows.h>
@@ -39,21 +40,9 @@ void layOutGame() {
 
 // Runs .\Corvane.exe with options in the current folder until it ends; its exit code.
 DWORD launch(const std::string& options) {
-  std::string line = "\"" + std::string(".\\Corvane.exe") + "\" " + options;
-  std::vector<char> command(line.begin(), line.end());
-  command.push_back(0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(".\\Corvane.exe", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process))
-    return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  ChildRun run = runChild("\".\\Corvane.exe\" " + options);
+  EXPECT_EQ(run.failure, "");
+  return run.ended ? run.exitCode : 0xFFFFFFFF;
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -2,6 +2,7 @@
 // again and again and is terminated at a random moment, many times over. After every kill the file
 // must hold one complete text that the writer could have written (the document with some counter
 // value, never one below the last seen), never a truncated or empty one.
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <windows.h>
@@ -42,11 +43,6 @@ long counterOf(const std::string& text, const std::string& tail) {
   return std::stol(number);
 }
 
-struct Writer {
-  PROCESS_INFORMATION process;
-  HANDLE ready;
-};
-
 std::string writerPath() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -54,23 +50,25 @@ std::string writerPath() {
   return self.substr(0, self.find_last_of('\\') + 1) + "WriteBackLoop.exe";
 }
 
-// Starts the writer on the document; rounds < 0: until it is terminated.
+// The writer on the document, with the event it signals once it has read it (passed by number).
+struct Writer {
+  ChildProcess process;
+  HANDLE ready = nullptr;
+  ~Writer() {
+    if (ready) CloseHandle(ready);
+  }
+};
+
+// Starts the writer; rounds < 0: until it is terminated.
 bool startWriter(Writer& writer, long rounds) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   writer.ready = CreateEventA(&inherit, TRUE, FALSE, nullptr);
   std::string command = "\"" + writerPath() + "\" " + kDocument + " " +
                         std::to_string(reinterpret_cast<uintptr_t>(writer.ready));
   if (rounds >= 0) command += " " + std::to_string(rounds);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  writer.process = {};
-  return CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &writer.process);
-}
-
-void closeWriter(Writer& writer) {
-  CloseHandle(writer.process.hThread);
-  CloseHandle(writer.process.hProcess);
-  CloseHandle(writer.ready);
+  ChildOptions options;
+  options.inheritHandles = true;
+  return writer.process.start(command, options);
 }
 
 class WriteBackKill : public TempFolderTest {};
@@ -86,19 +84,15 @@ TEST_F(WriteBackKill, EveryKillLeavesOneCompleteText) {
   int whileWriting = 0;
   for (int round = 0; round < 25; ++round) {
     Writer writer;
-    ASSERT_TRUE(startWriter(writer, -1)) << GetLastError();
-    // The writer has read the document once it signals or ends; ending first means it failed.
-    HANDLE started[] = {writer.ready, writer.process.hProcess};
-    DWORD which = WaitForMultipleObjects(2, started, FALSE, INFINITE);
-    DWORD code = 0;
-    if (which != WAIT_OBJECT_0) GetExitCodeProcess(writer.process.hProcess, &code);
-    ASSERT_EQ(which, WAIT_OBJECT_0) << "round " << round << ": the writer ended first, exit code " << code;
+    ASSERT_TRUE(startWriter(writer, -1)) << writer.process.failure();
+    // The writer has read the document once it signals; ending first means it failed.
+    ASSERT_TRUE(writer.process.waitForObject(writer.ready))
+        << "round " << round << ": the writer did not signal: " << writer.process.failure() << ", exit code "
+        << writer.process.exitCode();
     Sleep(pause(random));
-    ASSERT_TRUE(TerminateProcess(writer.process.hProcess, 77));
-    WaitForSingleObject(writer.process.hProcess, INFINITE);
-    GetExitCodeProcess(writer.process.hProcess, &code);
-    closeWriter(writer);
-    EXPECT_EQ(code, 77u) << "round " << round << ": the writer ended before it was killed";
+    writer.process.terminate(77);
+    ASSERT_TRUE(writer.process.ended()) << "round " << round << ": the writer did not end when terminated";
+    EXPECT_EQ(writer.process.exitCode(), 77u) << "round " << round << ": the writer ended before it was killed";
 
     std::string text = readFile(kDocument);
     long counter = counterOf(text, tail);
@@ -117,11 +111,8 @@ TEST_F(WriteBackKill, EveryKillLeavesOneCompleteText) {
   // Left alone, the writer finishes its rounds and the file holds the last of them.
   Writer writer;
   ASSERT_TRUE(startWriter(writer, 3));
-  WaitForSingleObject(writer.process.hProcess, INFINITE);
-  DWORD code = 99;
-  GetExitCodeProcess(writer.process.hProcess, &code);
-  closeWriter(writer);
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(writer.process.finish()) << writer.process.failure();
+  EXPECT_EQ(writer.process.exitCode(), 0u);
   EXPECT_EQ(readFile(kDocument), documentText(last + 3, tail));
 }
 

@@ -1,6 +1,7 @@
 // Running the launcher as a child process: folders, copies, and the warning boxes it raises.
 #include "launcher/LaunchHarness.h"
 
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 
 #include <windows.h>
@@ -94,34 +95,20 @@ LaunchResult launch(const std::string& arguments, bool traced) {
   std::string commandLine = "\"" + std::string(folder) + "\\Corvane.exe\"";
   if (!arguments.empty()) commandLine += " " + arguments;
 
-  SetEnvironmentVariableA("CORVANE_TRACE", traced ? kLaunchTrace : nullptr);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
-                                &process);
-  SetEnvironmentVariableA("CORVANE_TRACE", nullptr);
-  EXPECT_TRUE(started) << commandLine << " error " << GetLastError();
-  if (!started) return result;
-
-  // A hung launcher is ended after many rounds so that one fault cannot stall the whole program.
-  for (int round = 0; round < 6000; ++round) {
-    if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) {
-      result.ended = true;
-      break;
-    }
-    BoxSearch search = {process.dwProcessId, nullptr};
+  ChildOptions options;
+  options.environment = {{"CORVANE_TRACE", traced ? kLaunchTrace : ""}};
+  options.limitMs = 300000;   // one hung launch must not stall the whole program
+  ChildProcess launcher;
+  EXPECT_TRUE(launcher.start(commandLine, options)) << launcher.failure();
+  result.ended = launcher.finish([&] {
+    BoxSearch search = {launcher.id(), nullptr};
     EnumWindows(findBox, reinterpret_cast<LPARAM>(&search));
     if (search.found) result.boxes.push_back(readAndDismiss(search.found));
-  }
-  if (!result.ended) TerminateProcess(process.hProcess, 99);
-  GetExitCodeProcess(process.hProcess, &result.exitCode);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_TRUE(result.ended) << "Corvane.exe " << arguments << " did not end";
+  });
+  result.exitCode = launcher.exitCode();
+  EXPECT_TRUE(result.ended) << launcher.failure();
   return result;
 }
-
 
 std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix) {
   std::vector<std::string> found;

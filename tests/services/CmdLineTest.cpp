@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #ifdef _WIN32
+#include "support/ChildProcess.h"
+
 #include <windows.h>
 
 #include <malloc.h>
@@ -103,46 +105,23 @@ static int childMain() {
   return 0;
 }
 
-static std::string runChild(const std::string& options) {
+// What the child prints for options, with CR LF turned into LF.
+static std::string queriesWith(const std::string& options) {
   char self[MAX_PATH];
   GetModuleFileNameA(nullptr, self, MAX_PATH);
-  std::string line = std::string("\"") + self + "\" --cmdline-child " + options;
-
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "pipe failed";
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION process = {};
-  std::string buffer(line);
-  if (!CreateProcessA(nullptr, &buffer[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return "start failed";
-  }
-  CloseHandle(writeEnd);
-  std::string output;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) output.append(chunk, got);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  CloseHandle(readEnd);
+  ChildOptions capture;
+  capture.captureOutput = true;
+  ChildRun run = runChild(std::string("\"") + self + "\" --cmdline-child " + options, capture);
+  EXPECT_EQ(run.failure, "");
   std::string clean;
-  for (char c : output) {
+  for (char c : run.output) {
     if (c != '\r') clean += c;
   }
   return clean;
 }
 
 TEST(CmdLine, QueriesReadTheProcessCommandLine) {
-  std::string output = runChild(
+  std::string output = queriesWith(
       "-MOD Foo Bar -padded   spaced out   -blank   -n -42 -b1 T -b2 true -b3 2 -b4 yes -b5 0 "
       "-b6 -1");
   EXPECT_EQ(output,

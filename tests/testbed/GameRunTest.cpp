@@ -1,4 +1,5 @@
 // The stand-in game run without the launcher, and with the launcher's raw writes applied in process.
+#include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "testbed/game/PeFile.h"
 #include "testbed/game/Report.h"
@@ -282,20 +283,11 @@ protected:
 
   // Runs folder\GameLoader.exe with folder current; its exit code.
   static DWORD runLoader(const std::string& folder) {
-    std::string program = folder + "\\GameLoader.exe";
-    std::string commandLine = "\"" + program + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                        &startup, &process))
-      return 0xFFFFFFFF;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
+    ChildOptions options;
+    options.folder = folder;
+    ChildRun run = runChild("\"" + folder + "\\GameLoader.exe\"", options);
+    EXPECT_EQ(run.failure, "");
+    return run.ended ? run.exitCode : 0xFFFFFFFF;
   }
 
   static bool hasLine(const std::string& text, const std::string& line) {
