@@ -411,6 +411,18 @@ TEST_F(LaunchTest, GameWithoutGameMainTracesWhyItStopped) {
   EXPECT_FALSE(fileExists("StormTrace.txt"));
 }
 
+// A GameMain that leaves its argument on the stack: the launcher puts its own stack back and ends as usual.
+TEST_F(LaunchTest, GameMainThatLeavesItsArgumentOnTheStackReturnsCleanly) {
+  layOutGame("variants\\cdecl\\Game.dll");
+  writeMod("M", R"({"Preview": {"Enable": false}})");
+  LaunchResult run = launch("-mod M");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(trace(), (startupLines(true) + Lines{"manifest .\\mods\\M\\manifest.json opened"} + launchLines(4, "off")));
+  Report game = report();
+  EXPECT_EQ(game["end"], "ok");
+  expectLauncherPatches(game, kDefaultVersion);
+}
+
 // The archive opened last lacks the map icon here: the request falls through to the plain lookup.
 TEST_F(LaunchTest, GameWithoutUser32ImportsStillGetsTheArchiveHooksAndPatches) {
   layOutGame("variants\\nouser32\\Game.dll");
