@@ -36,7 +36,8 @@ TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
       {"Warcraft", "Warcraft"},      {nullptr, ""}};
   for (const auto& title : titles) {
     SCOPED_TRACE(title.first ? title.first : "null");
-    HWND window = hookCreateWindowExA(0, "Static", title.first, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        hookCreateWindowExA(0, "Static", title.first, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(titleOf(window), title.second);
     SetWindowTextA(window, "before");
@@ -155,8 +156,10 @@ DWORD WINAPI askForIcons(void*) {
 TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
   gWrongAnswers = 0;
   std::vector<HANDLE> threads;
-  for (int i = 0; i < kOpeners + kAskers; ++i)
-    threads.push_back(CreateThread(nullptr, 0, i < kOpeners ? openArchives : askForIcons, reinterpret_cast<void*>(i), 0, nullptr));
+  for (int i = 0; i < kOpeners + kAskers; ++i) {
+    LPTHREAD_START_ROUTINE work = i < kOpeners ? openArchives : askForIcons;
+    threads.push_back(CreateThread(nullptr, 0, work, reinterpret_cast<void*>(i), 0, nullptr));
+  }
   // The threads only touch globals, so a hung one can be left behind after the failure.
   ASSERT_EQ(WaitForMultipleObjects(threads.size(), threads.data(), TRUE, 300000), WAIT_OBJECT_0)
       << "the archive hook threads did not finish within 300 s";
