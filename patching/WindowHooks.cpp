@@ -1,7 +1,7 @@
 // Window, cursor and icon hooks: the game's own title, cursor and icon are swapped for the mod's.
 #include "patching/WindowHooks.h"
 
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
 
 #include <cstdio>
 #include <cstring>
