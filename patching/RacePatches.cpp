@@ -1,10 +1,11 @@
 // The race extension installer: the table of every write that routes the game's race code to the stubs.
 #include "patching/RacePatches.h"
 
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
 #include "patch.h"
 #include "patching/PatchWriters.h"
 #include "patching/RaceStubs.h"
+#include "patching/RaceTexts.h"
 
 unsigned int gRaceSkinCount = 0;
 unsigned int gRaceKeyCount = 0;
@@ -16,10 +17,10 @@ unsigned int gRaceSkinSelectOutResume = 0;
 unsigned int gRaceSkinClampResume = 0;
 unsigned int gRaceNumberResume = 0;
 
-const char gRandomRaceKey[] = "RANDOM";
-const char gDefaultRaceSkin[] = "Default";
-const char gUnknownRaceKey[] = "UNKNOWN";
-const char gUnknownRaceSkin[] = "Unknown";
+const char* const gRandomRaceKey = kRandomRaceKey;
+const char* const gDefaultRaceSkin = kDefaultRaceSkin;
+const char* const gUnknownRaceKey = kUnknownRaceKey;
+const char* const gUnknownRaceSkin = kUnknownRaceSkin;
 
 const char* raceKeyAt(unsigned int index)
 {
