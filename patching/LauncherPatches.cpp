@@ -32,7 +32,7 @@ static bool writeRun(DWORD address, unsigned char value, DWORD length) {
 // patchCall reports nothing; its last write leaves the code of patch, 0 only when both went in.
 static bool writeCall(DWORD site, const void* target) {
   patchCall(site, reinterpret_cast<DWORD>(target));
-  return GetLastError() == 0;
+  return GetLastError() == kPatchWritten;
 }
 
 void installLauncherPatches(DWORD gameBase, PatchSiteResult (&results)[kLauncherPatchSites]) {
