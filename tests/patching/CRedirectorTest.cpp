@@ -140,9 +140,6 @@ TEST_F(Redirection, SetModuleStoresOnlyTheModule) {
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setModule("NoSuchModule.dll"));
   EXPECT_EQ(GetLastError(), 1u);
-  SetLastError(kUntouched);
-  EXPECT_FALSE(r.setModule(static_cast<const char*>(nullptr)));  // not the executable
-  EXPECT_EQ(GetLastError(), 1u);
   EXPECT_EQ(r.module, nullptr);
 
   SetLastError(kUntouched);
@@ -169,8 +166,6 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
   EXPECT_EQ(GetLastError(), 2u);
   EXPECT_FALSE(r.setApiModule("NoSuchModule.dll"));
   EXPECT_EQ(GetLastError(), 2u);
-  EXPECT_FALSE(r.setApiModule(static_cast<const char*>(nullptr)));
-  EXPECT_EQ(GetLastError(), 2u);
   EXPECT_EQ(r.apiModule, nullptr);
 
   // No target yet: the API module is still recorded.
@@ -195,6 +190,41 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
 
   EXPECT_TRUE(r.setApiModule("ImportApiA.dll"));
   EXPECT_EQ(r.importAddressTable, tableA);
+}
+
+// A call through the test program's own import slot, read afresh at each call.
+__attribute__((noinline)) int ownAlphaOne(int x) {
+  return alphaOne(x);
+}
+
+// A null name is the executable, as GetModuleHandleA(NULL) answers: here the test program's own import.
+TEST_F(Redirection, NullNamesStandForTheExecutable) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  CRedirector r;
+  SetLastError(kUntouched);
+  ASSERT_TRUE(r.setModule(static_cast<const char*>(nullptr)));
+  EXPECT_EQ(GetLastError(), kRedirectDone);
+  EXPECT_EQ(r.module, self);
+  ASSERT_TRUE(r.setApiModule(apiA));
+  DWORD original = addressOf(apiA, "alphaOne");
+  DWORD* slot = r.importAddressTable;
+  while (*slot && *slot != original) ++slot;
+  ASSERT_EQ(*slot, original);
+  EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
+  EXPECT_EQ(ownAlphaOne(1), 101);
+  EXPECT_EQ(call("callAlphaOne", 1), 2);  // ImportTarget's calls are its own
+  DWORD protection = 0;
+  ASSERT_TRUE(VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection));
+  *slot = original;
+  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  EXPECT_EQ(ownAlphaOne(1), 2);
+
+  // As the API module too; ImportTarget imports nothing from the test program.
+  ASSERT_TRUE(r.setModule(target));
+  SetLastError(kUntouched);
+  EXPECT_FALSE(r.setApiModule(static_cast<const char*>(nullptr)));
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
+  EXPECT_EQ(r.apiModule, self);
 }
 
 TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {

@@ -34,6 +34,9 @@ void checkCodes(HINSTANCE self) {
   SetLastError(0xDEAD);
   expect("setModule of a module not loaded: code 1", r.setModule("no-such-module.dll"), false, 1);
   SetLastError(0xDEAD);
+  expect("setModule(null name): the executable", r.setModule(static_cast<const char*>(nullptr)), true, 0);
+  checkPointer("setModule(null name) stores Corvane.exe's handle", GetModuleHandleA(nullptr), r.module);
+  SetLastError(0xDEAD);
   expect("setModule(name)", r.setModule("AbiCheck.dll"), true, 0);
   checkPointer("setModule(name) stores the module's handle", self, r.module);
   SetLastError(0xDEAD);
@@ -87,6 +90,10 @@ void checkOrdinalRedirect(HINSTANCE self) {
   HINSTANCE exe = GetModuleHandleA(nullptr);
   CRedirector r;
   r.setModule(self);
+  SetLastError(0xDEAD);
+  expect("setApiModule(null name): Corvane.exe, which the add-on imports from",
+         r.setApiModule(static_cast<const char*>(nullptr)), true, 0);
+  checkPointer("setApiModule(null name) stores Corvane.exe's handle", exe, r.apiModule);
   SetLastError(0xDEAD);
   expect("setApiModule(Corvane.exe): the add-on imports from it", r.setApiModule(exe), true, 0);
   IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(reinterpret_cast<BYTE*>(exe) +
