@@ -1,7 +1,6 @@
-// A JSON document bound to one file: the exported constructor, and loading.
+// Binding a document to one file: reading and parsing it into a new record.
 #include "json/Document.h"
 
-#include "StringUtils.h"
 #include "json/NodeRecord.h"
 #include "json/internal/FileAccess.h"
 
@@ -10,24 +9,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 
 static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
-
-CJSON_Exp::CJSON_Exp(const char* name, bool create) {
-  makeFolder(kConfigFolder);
-  // The path stays relative (resolved at every write-back) and lives as long as the document's tree.
-  Open(*this, StringUtils::strunite(2, kConfigPrefix, name), create);
-}
-
-// The record stays: an object that got it by assignment may still use it, and is destroyed too.
-CJSON_Exp::~CJSON_Exp() {}
-
-void CJSON_Exp::__autoclassinit2(unsigned int size) {
-  memset(static_cast<void*>(this), 0, size);
-}
 
 // The reader's events, passed on to the tree, with every double checked as it is read: RapidJSON 1.1.0
 // reads a number just past the largest double, such as 1.8e308, as infinity where it should fail the

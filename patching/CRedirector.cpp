@@ -4,8 +4,6 @@
 #include "patching/internal/ImportDirectory.h"
 #include "patching/internal/ReadableSpan.h"
 
-#include <cstring>
-
 namespace {
 
 bool fail(RedirectorCode code) {
@@ -70,9 +68,7 @@ CRedirector& CRedirector::operator=(CRedirector&& other) {
   return *this = static_cast<const CRedirector&>(other);
 }
 
-void CRedirector::__autoclassinit2(unsigned int size) {
-  std::memset(this, 0, size);
-}
+// __autoclassinit2 has no body here: CJSON_Exp's zero-fill serves both (exports/Corvane.exports).
 
 bool CRedirector::setModule(HINSTANCE handle) {
   if (handle == nullptr) return fail(kRedirectNoModule);

@@ -1,9 +1,15 @@
-// CJSON_Exp's operations on its root: each forwards to the handle operation of the same name.
-// The shared ones (assignment, look-ups, Clear, GetMemberCount, HasMember, IsArray, IsExist) keep
-// one body for both classes, which the export table maps both names to.
+// CJSON_Exp: the exported constructor, the zero-fill, and the operations on the document's root, each
+// forwarding to the handle operation of the same name. The operations both classes share (assignment,
+// look-ups, Clear, GetMemberCount, HasMember, IsArray, IsExist) have no body here: the export list
+// (exports/Corvane.exports) and the link give both names SObject_Exp's one body.
 #include "CJSON_Exp.h"
 
+#include "StringUtils.h"
+#include "json/Document.h"
+#include "json/internal/FileAccess.h"
+
 #include <cstddef>
+#include <cstring>
 
 static_assert(sizeof(CJSON_Exp) == sizeof(void*), "a document is one record pointer");
 static_assert(sizeof(SObject_Exp) == sizeof(CJSON_Exp), "documents and handles share one layout");
@@ -15,23 +21,20 @@ static SObject_Exp& root(const CJSON_Exp* document) {
   return *reinterpret_cast<SObject_Exp*>(const_cast<CJSON_Exp*>(document));
 }
 
-CJSON_Exp& CJSON_Exp::operator=(const CJSON_Exp& other) {
-  root(this) = root(&other);
-  return *this;
+CJSON_Exp::CJSON_Exp(const char* name, bool create) {
+  makeFolder(kConfigFolder);
+  // The path stays relative (resolved at every write-back) and lives as long as the document's tree.
+  Open(*this, StringUtils::strunite(2, kConfigPrefix, name), create);
 }
 
-SObject_Exp& CJSON_Exp::operator[](const char* name) { return root(this)[name]; }
-SObject_Exp& CJSON_Exp::operator[](int index) { return root(this)[index]; }
+// The record stays: an object that got it by assignment may still use it, and is destroyed too.
+CJSON_Exp::~CJSON_Exp() {}
 
-void CJSON_Exp::Clear() { root(this).Clear(); }
-void CJSON_Exp::Clear(const char* name) { root(this).Clear(name); }
-void CJSON_Exp::Clear(int index) { root(this).Clear(index); }
-void CJSON_Exp::Clear(int first, int last) { root(this).Clear(first, last); }
+// Serves CRedirector's zero-fill too (exports/Corvane.exports).
+void CJSON_Exp::__autoclassinit2(unsigned int size) {
+  memset(static_cast<void*>(this), 0, size);
+}
 
-unsigned int CJSON_Exp::GetMemberCount() { return root(this).GetMemberCount(); }
-bool CJSON_Exp::HasMember(const char* name) { return root(this).HasMember(name); }
-bool CJSON_Exp::IsArray() { return root(this).IsArray(); }
-bool CJSON_Exp::IsExist() { return root(this).IsExist(); }
 bool CJSON_Exp::IsObject() { return root(this).IsObject(); }
 
 SObject_Exp& CJSON_Exp::PushBackArray() { return root(this).PushBackArray(); }
