@@ -1,7 +1,6 @@
 // Start-up: the settings file, the import redirections and the launcher's patches in the game module.
 #include "launcher/EngineState.h"
 
-#include "json/Document.h"
 #include "launcher/Globals.h"
 #include "launcher/Trace.h"
 #include "patching/ArchiveHooks.h"
@@ -50,7 +49,7 @@ static void installArchiveHooks(EngineState& state) {
 EngineState::EngineState() {
   gameModule = gGameModule;
   trace("game %s", gameModule ? "loaded" : "missing");
-  Open(settings, kSettingsPath, true);
+  settings.open(kSettingsPath, true);
   modName = "Corvane";
   modIcon = "Corvane.ico";
   previewEnabled = true;
@@ -61,8 +60,9 @@ EngineState::EngineState() {
   installWindowHooks(*this);
   installArchiveHooks(*this);
   // Adds the default only where the key is missing; the file is rewritten at every start.
-  settings.SetBool(kShowMpqMessage, true, false);
-  showMpqMessage = settings.HasMember(kShowMpqMessage) && settings[kShowMpqMessage].GetBool();
+  CJSON_Exp& file = settings.document;
+  file.SetBool(kShowMpqMessage, true, false);
+  showMpqMessage = file.HasMember(kShowMpqMessage) && file[kShowMpqMessage].GetBool();
   trace("settings ShowMpqMessage %s", showMpqMessage ? "on" : "off");
 }
 
