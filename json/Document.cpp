@@ -3,6 +3,7 @@
 
 #include "json/NodeRecord.h"
 #include "json/internal/FileAccess.h"
+#include "services/ClosingFile.h"
 
 #include <rapidjson/filereadstream.h>
 
@@ -70,20 +71,16 @@ static bool load(DocumentRecord& document, FILE* file) {
 
 void Open(CJSON_Exp& document, const char* path, bool create) {
   document.record = const_cast<NodeRecord*>(&kMissingRecord);
-  FILE* file = nullptr;
-  if (path) {
-    file = fopen(path, "rb");
-    // Created empty, and first written at the first change; a file that exists but cannot be read
-    // (locked, no permission) is never truncated.
-    if (!file && create && !pathExists(path)) file = fopen(path, "wb");
-  }
-  if (!file) return;
+  if (!path) return;
+  ClosingFile opened(fopen(path, "rb"));
+  // Created empty, and first written at the first change; a file that exists but cannot be read
+  // (locked, no permission) is never truncated.
+  if (!opened.file && create && !pathExists(path)) opened.file = fopen(path, "wb");
+  if (!opened.file) return;
 
   // A document that memory could not hold does not exist, so its file is never written.
   DocumentRecord* made = new (std::nothrow) DocumentRecord(path);
-  bool loaded = made && load(*made, file);
-  fclose(file);
-  if (!loaded) return;
+  if (!made || !load(*made, opened.file)) return;
   made->root.exists = true;
   document.record = &made->root;
 }

@@ -24,6 +24,23 @@ static const char kMapIcon[] = "war3mapIcon.blp";
 static char* gLastArchiveName = nullptr;
 static SRWLOCK gLastArchiveLock = SRWLOCK_INIT;
 
+// The name's lock held for a scope: exclusive to replace the name, shared to copy it.
+class ExclusiveNameLock {
+public:
+  ExclusiveNameLock() { AcquireSRWLockExclusive(&gLastArchiveLock); }
+  ~ExclusiveNameLock() { ReleaseSRWLockExclusive(&gLastArchiveLock); }
+  ExclusiveNameLock(const ExclusiveNameLock&) = delete;
+  ExclusiveNameLock& operator=(const ExclusiveNameLock&) = delete;
+};
+
+class SharedNameLock {
+public:
+  SharedNameLock() { AcquireSRWLockShared(&gLastArchiveLock); }
+  ~SharedNameLock() { ReleaseSRWLockShared(&gLastArchiveLock); }
+  SharedNameLock(const SharedNameLock&) = delete;
+  SharedNameLock& operator=(const SharedNameLock&) = delete;
+};
+
 static void* stormFunction(WORD ordinal) {
   HMODULE storm = GetModuleHandleA("Storm.dll");
   if (!storm) return nullptr;
@@ -32,19 +49,19 @@ static void* stormFunction(WORD ordinal) {
 
 static void recordArchiveName(const char* name) {
   char* copy = name ? _strdup(name) : nullptr;
-  AcquireSRWLockExclusive(&gLastArchiveLock);
-  char* previous = gLastArchiveName;
-  gLastArchiveName = copy;
-  ReleaseSRWLockExclusive(&gLastArchiveLock);
-  free(previous);
+  char* previous = nullptr;
+  {
+    ExclusiveNameLock held;
+    previous = gLastArchiveName;
+    gLastArchiveName = copy;
+  }
+  free(previous);  // outside the lock: the old name is no longer reachable
 }
 
 // A private copy, so the name stays valid however the hooks replace it meanwhile; the caller frees it.
 static char* copyLastArchiveName() {
-  AcquireSRWLockShared(&gLastArchiveLock);
-  char* copy = gLastArchiveName ? _strdup(gLastArchiveName) : nullptr;
-  ReleaseSRWLockShared(&gLastArchiveLock);
-  return copy;
+  SharedNameLock held;
+  return gLastArchiveName ? _strdup(gLastArchiveName) : nullptr;
 }
 
 DWORD __stdcall hookOpenArchiveEx(DWORD first, const char* name, DWORD third, DWORD fourth, DWORD fifth) {

@@ -2,6 +2,7 @@
 #include "CRedirector.h"
 
 #include "patching/internal/ImportDirectory.h"
+#include "patching/internal/ProtectionChange.h"
 #include "patching/internal/ReadableSpan.h"
 
 namespace {
@@ -45,10 +46,11 @@ bool replaceSlot(DWORD function, DWORD* table, void* replacement) {
   if (table == nullptr) return fail(kRedirectNoTableSelected);
   DWORD* slot = findSlot(table, function);
   if (slot == nullptr) return fail(kRedirectNoSlotHoldsFunction);
-  DWORD previous = 0;
-  if (!VirtualProtect(slot, sizeof *slot, PAGE_WRITECOPY, &previous)) return fail(kRedirectSlotProtectionRefused);
-  *static_cast<volatile DWORD*>(slot) = reinterpret_cast<DWORD>(replacement);
-  VirtualProtect(slot, sizeof *slot, previous, &previous);  // result deliberately not checked
+  {
+    ProtectionChange writable(slot, sizeof *slot, PAGE_WRITECOPY);
+    if (!writable.applied()) return fail(kRedirectSlotProtectionRefused);
+    *static_cast<volatile DWORD*>(slot) = reinterpret_cast<DWORD>(replacement);
+  }  // the slot's protection is back before the code is set
   return succeed();
 }
 

@@ -1,6 +1,8 @@
 // patch: writes bytes into loaded code or data whatever the page protection.
 #include "patch.h"
 
+#include "patching/internal/ProtectionChange.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -25,11 +27,9 @@ bool copyThroughProtection(char* from, char* end, void* address, const void* dat
   if (VirtualQuery(from, &region, sizeof region) == 0) return false;
   char* regionEnd = static_cast<char*>(region.BaseAddress) + region.RegionSize;
   char* runEnd = regionEnd < end ? regionEnd : end;
-  DWORD previous = 0;
-  if (!VirtualProtect(from, runEnd - from, PAGE_EXECUTE_READWRITE, &previous)) return false;
-  bool copied = copyThroughProtection(runEnd, end, address, data, size);
-  VirtualProtect(from, runEnd - from, previous, &previous);  // result deliberately not checked
-  return copied;
+  ProtectionChange writable(from, runEnd - from, PAGE_EXECUTE_READWRITE);
+  if (!writable.applied()) return false;
+  return copyThroughProtection(runEnd, end, address, data, size);
 }
 
 }  // namespace
