@@ -6,6 +6,7 @@
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
 #include "patching/WindowHooks.h"
+#include "resources/ResourceNames.h"
 
 #include <direct.h>
 
@@ -51,7 +52,7 @@ EngineState::EngineState() {
   trace("game %s", gameModule ? "loaded" : "missing");
   settings.open(kSettingsPath, true);
   modName = "Corvane";
-  modIcon = "Corvane.ico";
+  modIcon = CORVANE_ICON;  // the launcher's own icon resource
   previewEnabled = true;
   gGameBase = reinterpret_cast<DWORD>(gameModule);
   _mkdir("Mods");

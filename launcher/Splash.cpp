@@ -3,6 +3,7 @@
 
 #include "launcher/Globals.h"
 #include "launcher/internal/SplashLayout.h"
+#include "resources/ResourceNames.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +17,8 @@ char* gSplashText = nullptr;     // the routine's own copy, released when the wi
 
 constexpr char kClassName[] = "LogoClass";
 constexpr char kTitle[] = "Corvane - Mod Logo";
-constexpr char kBuiltInImage[] = "CorvaneBitmap.bmp";
-constexpr char kIcon[] = "Corvane.ico";
+constexpr char kBuiltInImage[] = CORVANE_SPLASH_BITMAP;
+constexpr char kIcon[] = CORVANE_ICON;
 constexpr DWORD kShowMilliseconds = 1000;
 
 // The file's picture when the file can be opened, else the built-in one. A file that opens but does
