@@ -136,22 +136,22 @@ TEST_F(Redirection, SetModuleStoresOnlyTheModule) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setModule(static_cast<HINSTANCE>(nullptr)));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setModule("NoSuchModule.dll"));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   EXPECT_EQ(r.module, nullptr);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setModule("IMPORTTARGET.DLL"));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.module, target);
 
   r.apiModule = apiA;
   r.importAddressTable = tableA;
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setModule(apiB));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.module, apiB);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, tableA);
@@ -163,15 +163,15 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(static_cast<HINSTANCE>(nullptr)));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kRedirectNoApiModule);
   EXPECT_FALSE(r.setApiModule("NoSuchModule.dll"));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kRedirectNoApiModule);
   EXPECT_EQ(r.apiModule, nullptr);
 
   // No target yet: the API module is still recorded.
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, nullptr);
 
@@ -179,12 +179,12 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
   // The descriptor says "importapia.dll": matched by module, not by spelling.
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.importAddressTable, tableA);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setApiModule("importapib.DLL"));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.apiModule, apiB);
   EXPECT_EQ(r.importAddressTable, tableB);
 
@@ -240,7 +240,7 @@ TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(*slot, reinterpret_cast<DWORD>(kPlusHundred));
   EXPECT_EQ(protectionOf(slot), protection);
   EXPECT_EQ(call("callAlphaOne", 1), 101);
@@ -252,7 +252,7 @@ TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
   std::vector<DWORD> before = slotsOf(tableA);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusThousand));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(slotsOf(tableA), before);
   EXPECT_EQ(call("callAlphaOne", 1), 101);
 }
@@ -264,16 +264,16 @@ TEST_F(Redirection, SlotsAreFoundByAddressWhateverTheImportKind) {
   ASSERT_EQ(call("callAlphaByOrdinal", 1), 6);
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaByOrdinal", kPlusHundred));  // imported by ordinal, looked up by name
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaByOrdinal", 1), 101);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect(2, kPlusThousand));  // alphaTwo, imported by name, looked up by ordinal
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaTwo", 1), 1001);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect(2, kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(call("callAlphaOne", 1), 2);
 }
 
@@ -281,27 +281,27 @@ TEST_F(Redirection, RedirectFailureCodes) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // no API module at all
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   ASSERT_TRUE(r.setModule(target));
   ASSERT_TRUE(r.setApiModule(apiA));
   std::vector<DWORD> before = slotsOf(tableA);
 
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("noSuchFunction", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   for (int ordinal : {4, 0, -1, 0x10001}) {  // 4 is not exported; the rest are not ordinals
     SCOPED_TRACE(ordinal);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect(ordinal, kPlusHundred));
-    EXPECT_EQ(GetLastError(), 6u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   }
   // Exported by the API module, not imported by the target.
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaUnused", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect(3, kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(slotsOf(tableA), before);
 }
 
@@ -312,10 +312,10 @@ TEST_F(Redirection, OnlyTheFirstDescriptorOfAModuleIsSearched) {
   ASSERT_TRUE(r.setApiModule(apiB));
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("betaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("betaTwo", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(call("callBetaOne", 1), 101);
   EXPECT_EQ(call("callBetaTwo", 1), 21);
 }
@@ -327,12 +327,12 @@ TEST_F(Redirection, UnrelatedApiModuleIsRecordedButSelectsNoTable) {
     ASSERT_TRUE(r.setModule(target));
     SetLastError(kUntouched);
     EXPECT_FALSE(r.setApiModule(noImports));
-    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
     EXPECT_EQ(r.apiModule, noImports);
     EXPECT_EQ(r.importAddressTable, nullptr);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("bareValue", kPlusHundred));
-    EXPECT_EQ(GetLastError(), 7u);
+    EXPECT_EQ(GetLastError(), kRedirectNoTableSelected);
   }
   {
     CRedirector r;
@@ -340,15 +340,15 @@ TEST_F(Redirection, UnrelatedApiModuleIsRecordedButSelectsNoTable) {
     ASSERT_TRUE(r.setApiModule(apiA));
     SetLastError(kUntouched);
     EXPECT_FALSE(r.setApiModule("NoImports.dll"));
-    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
     EXPECT_EQ(r.apiModule, noImports);
     EXPECT_EQ(r.importAddressTable, tableA);  // kept
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("bareValue", kPlusHundred));  // looked up in NoImports, searched in A's table
-    EXPECT_EQ(GetLastError(), 8u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // NoImports does not export it
-    EXPECT_EQ(GetLastError(), 6u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
     EXPECT_EQ(call("callAlphaOne", 1), 2);
   }
 }
@@ -359,7 +359,7 @@ TEST_F(Redirection, TargetWithoutImportDirectory) {
   ASSERT_TRUE(r.setModule(noImports));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 5u);
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, nullptr);
 }
@@ -373,7 +373,7 @@ TEST_F(Redirection, SetModuleKeepsTheSelectedTable) {
   ASSERT_TRUE(r.setModule(noImports));
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaOne", 1), 101);
 }
 
@@ -459,11 +459,11 @@ TEST_F(Redirection, SlotWhoseProtectionCannotChangeIsLeftAlone) {
   ASSERT_TRUE(r.setModule(handleAt(page.at)));
   SetLastError(kUntouched);
   ASSERT_TRUE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.importAddressTable, reinterpret_cast<DWORD*>(page.at + 0x380));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 9u);
+  EXPECT_EQ(GetLastError(), kRedirectSlotProtectionRefused);
   EXPECT_EQ(*reinterpret_cast<DWORD*>(page.at + 0x380), original);
   EXPECT_EQ(protectionOf(page.at), static_cast<DWORD>(PAGE_READWRITE));
 }
@@ -480,15 +480,15 @@ TEST_F(Redirection, ScansStayInsideReadableMemory) {
   r.importAddressTable = reinterpret_cast<DWORD*>(pages + kPageSize - 0x40);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
 
   ASSERT_TRUE(r.setModule(target));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(handleAt(pages)));  // not imported: recorded all the same
-  EXPECT_EQ(GetLastError(), 5u);
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // not a loaded module: nothing to look up
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   VirtualFree(pages, 0, MEM_RELEASE);
 }
 
