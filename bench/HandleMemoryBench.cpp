@@ -42,7 +42,7 @@ int main() {
   static BoundDocument bound("handles.json", false);
   CJSON_Exp& document = bound.document;
   HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
-  for (int i = 0; i < 1000; ++i) (void)document["Key"];   // the heap settles into its small-block regime
+  for (int i = 0; i < 1000; ++i) (void)document["Key"];  // the heap settles into its small-block regime
 
   double busyBefore = busyBytes(heap), committedBefore = committedBytes();
   long sum = 0;

@@ -23,7 +23,7 @@
 
 namespace {
 
-const size_t kBufferSize = 65536;   // the buffer the launcher reads and writes through
+const size_t kBufferSize = 65536;  // the buffer the launcher reads and writes through
 
 // An indented document of at least size bytes: a list of small records, as add-ons keep them.
 std::string documentText(size_t size) {
@@ -34,8 +34,8 @@ std::string documentText(size_t size) {
     text += "        {\n            \"Id\": " + id + ",\n            \"Name\": \"item-" + id +
             "\",\n            \"Weight\": 1.25,\n            \"Enabled\": true,\n            \"Tags\": [\n"
             "                \"red\",\n                \"green\"\n            ],\n            \"Note\": null,\n"
-            "            \"Position\": {\n                \"X\": " + std::to_string(i * 3) +
-            ",\n                \"Y\": -" + id + "\n            }\n        }";
+            "            \"Position\": {\n                \"X\": " +
+            std::to_string(i * 3) + ",\n                \"Y\": -" + id + "\n            }\n        }";
   }
   return text + "\n    ]\n}";
 }
@@ -84,7 +84,7 @@ void benchSize(const char* label, size_t size, int rounds) {
   std::vector<double> opened, parsed, iterative, changed, written;
   BoundDocument bound;
   CJSON_Exp& document = bound.document;
-  for (int round = -1; round < rounds; ++round) {   // round -1 warms the file cache and the heap
+  for (int round = -1; round < rounds; ++round) {  // round -1 warms the file cache and the heap
     // Turns alternate, so neither side always finds the file freshly read.
     double parse = round % 2 ? timeParseStream<rapidjson::kParseDefaultFlags>(path.c_str()) : 0;
     double open = timeOpen(path.c_str(), bound);
@@ -165,9 +165,10 @@ void benchWriteBackMemory(const char* label, size_t size, int rounds) {
   std::string name = std::string("memory of a ") + label + " write-back above the loaded document";
   printResult(name.c_str(), std::max(heapMost, committedMost) / kilobyte, 1024, "KB", 1.0);
   char note[200];
-  snprintf(note, sizeof note, "%s write-back, most of %d rounds: heap blocks %.1f KB at their peak, committed private "
-           "memory sampled while it ran %.1f KB (the row shows the larger)", label, rounds, heapMost / kilobyte,
-           committedMost / kilobyte);
+  snprintf(note, sizeof note,
+           "%s write-back, most of %d rounds: heap blocks %.1f KB at their peak, committed private "
+           "memory sampled while it ran %.1f KB (the row shows the larger)",
+           label, rounds, heapMost / kilobyte, committedMost / kilobyte);
   printNote(note);
 }
 

@@ -9,18 +9,18 @@
 // Every operation but the constructor and the assignments leaves one of these codes in the last-error
 // value.
 enum RedirectorCode : DWORD {
-  kRedirectDone = 0,                // success
-  kRedirectNoModule = 1,            // setModule: null handle or no loaded module of that name;
-                                    // setApiModule: no target set
-  kRedirectNoApiModule = 2,         // setApiModule: null handle or no loaded module of that name
-  kRedirectNoMzWord = 3,            // setApiModule: the target does not begin with "MZ"
-  kRedirectNoPeSignature = 4,       // setApiModule: the target has no "PE" signature
-  kRedirectNoImportsFromApi = 5,    // setApiModule: the target imports nothing from the API module (or
-                                    // has no import directory)
-  kRedirectNoSuchExport = 6,        // redirect: the API module exports no such function
-  kRedirectNoTableSelected = 7,     // redirect: no import address table selected yet
-  kRedirectNoSlotHoldsFunction = 8, // redirect: no slot of the selected table holds the function's address
-  kRedirectSlotProtectionRefused = 9, // redirect: the slot's protection could not be changed (nothing written)
+  kRedirectDone = 0,                   // success
+  kRedirectNoModule = 1,               // setModule: null handle or no loaded module of that name;
+                                       // setApiModule: no target set
+  kRedirectNoApiModule = 2,            // setApiModule: null handle or no loaded module of that name
+  kRedirectNoMzWord = 3,               // setApiModule: the target does not begin with "MZ"
+  kRedirectNoPeSignature = 4,          // setApiModule: the target has no "PE" signature
+  kRedirectNoImportsFromApi = 5,       // setApiModule: the target imports nothing from the API module (or
+                                       // has no import directory)
+  kRedirectNoSuchExport = 6,           // redirect: the API module exports no such function
+  kRedirectNoTableSelected = 7,        // redirect: no import address table selected yet
+  kRedirectNoSlotHoldsFunction = 8,    // redirect: no slot of the selected table holds the function's address
+  kRedirectSlotProtectionRefused = 9,  // redirect: the slot's protection could not be changed (nothing written)
 };
 
 class CRedirector {

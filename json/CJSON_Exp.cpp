@@ -35,17 +35,35 @@ void CJSON_Exp::__autoclassinit2(unsigned int size) {
   memset(static_cast<void*>(this), 0, size);
 }
 
-bool CJSON_Exp::IsObject() { return root(this).IsObject(); }
+bool CJSON_Exp::IsObject() {
+  return root(this).IsObject();
+}
 
-SObject_Exp& CJSON_Exp::PushBackArray() { return root(this).PushBackArray(); }
-void CJSON_Exp::PushBackBool(bool value) { root(this).PushBackBool(value); }
-void CJSON_Exp::PushBackDouble(double value) { root(this).PushBackDouble(value); }
-void CJSON_Exp::PushBackFloat(float value) { root(this).PushBackFloat(value); }
-void CJSON_Exp::PushBackInt(int value) { root(this).PushBackInt(value); }
-SObject_Exp& CJSON_Exp::PushBackObject() { return root(this).PushBackObject(); }
-void CJSON_Exp::PushBackString(const char* value) { root(this).PushBackString(value); }
+SObject_Exp& CJSON_Exp::PushBackArray() {
+  return root(this).PushBackArray();
+}
+void CJSON_Exp::PushBackBool(bool value) {
+  root(this).PushBackBool(value);
+}
+void CJSON_Exp::PushBackDouble(double value) {
+  root(this).PushBackDouble(value);
+}
+void CJSON_Exp::PushBackFloat(float value) {
+  root(this).PushBackFloat(value);
+}
+void CJSON_Exp::PushBackInt(int value) {
+  root(this).PushBackInt(value);
+}
+SObject_Exp& CJSON_Exp::PushBackObject() {
+  return root(this).PushBackObject();
+}
+void CJSON_Exp::PushBackString(const char* value) {
+  root(this).PushBackString(value);
+}
 
-SObject_Exp& CJSON_Exp::SetArray(const char* name) { return root(this).SetArray(name); }
+SObject_Exp& CJSON_Exp::SetArray(const char* name) {
+  return root(this).SetArray(name);
+}
 void CJSON_Exp::SetBool(const char* name, bool value, bool overwrite) {
   root(this).SetBool(name, value, overwrite);
 }
@@ -58,7 +76,9 @@ void CJSON_Exp::SetFloat(const char* name, float value, bool overwrite) {
 void CJSON_Exp::SetInt(const char* name, int value, bool overwrite) {
   root(this).SetInt(name, value, overwrite);
 }
-SObject_Exp& CJSON_Exp::SetObject(const char* name) { return root(this).SetObject(name); }
+SObject_Exp& CJSON_Exp::SetObject(const char* name) {
+  return root(this).SetObject(name);
+}
 void CJSON_Exp::SetString(const char* name, const char* value, bool overwrite) {
   root(this).SetString(name, value, overwrite);
 }

@@ -13,7 +13,7 @@
 #include <memory>
 #include <new>
 
-static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
+static const size_t kReadBufferSize = 65536;  // the file is streamed through it, so any size loads
 
 // The reader's events, passed on to the tree, with every double checked as it is read: RapidJSON 1.1.0
 // reads a number just past the largest double, such as 1.8e308, as infinity where it should fail the
@@ -28,7 +28,7 @@ struct FiniteNumbers {
   bool Int64(int64_t value) { return tree.Int64(value); }
   bool Uint64(uint64_t value) { return tree.Uint64(value); }
   bool Double(double value) {
-    volatile double stored = value;   // as the tree keeps it: x87 code may still hold more range
+    volatile double stored = value;  // as the tree keeps it: x87 code may still hold more range
     return std::isfinite(stored) && tree.Double(stored);
   }
   bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) { return tree.RawNumber(text, length, copy); }

@@ -6,18 +6,31 @@
 #include "patching/RaceTexts.h"
 
 enum ManifestKeyId : unsigned {
-  kKeyAddons, kKeyMpqs, kKeyModName, kKeyModIcon, kKeyModVersion, kKeyPreview, kKeyRaces,
-  kKeyAddonName, kKeyAddonEnable, kKeyMpqName, kKeyMpqPriority,
-  kKeyPreviewEnable, kKeyPreviewLogo, kKeyPreviewInfo, kKeyRaceSkin, kKeyRaceKey,
+  kKeyAddons,
+  kKeyMpqs,
+  kKeyModName,
+  kKeyModIcon,
+  kKeyModVersion,
+  kKeyPreview,
+  kKeyRaces,
+  kKeyAddonName,
+  kKeyAddonEnable,
+  kKeyMpqName,
+  kKeyMpqPriority,
+  kKeyPreviewEnable,
+  kKeyPreviewLogo,
+  kKeyPreviewInfo,
+  kKeyRaceSkin,
+  kKeyRaceKey,
   kManifestKeyCount
 };
 
 struct ManifestKey {
-  const char* parent;         // "" for the root; else the key whose object, or whose array's entries, hold it
+  const char* parent;  // "" for the root; else the key whose object, or whose array's entries, hold it
   const char* name;
-  const char* type;           // "array" (of objects), "object", "string", "boolean" or "uint32"
-  const char* defaultValue;   // written as its type writes it, text without quotes; null: nothing to name
-  bool required;              // the entry is skipped without it
+  const char* type;          // "array" (of objects), "object", "string", "boolean" or "uint32"
+  const char* defaultValue;  // written as its type writes it, text without quotes; null: nothing to name
+  bool required;             // the entry is skipped without it
   const char* description;
 };
 

@@ -95,8 +95,8 @@ void registerLogoClass() {
   logoClass.lpfnWndProc = logoWindowProc;
   logoClass.hInstance = gExeModule;
   logoClass.hIcon = LoadIconA(gExeModule, kIcon);
-  logoClass.hIconSm = static_cast<HICON>(LoadImageA(gExeModule, kIcon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+  logoClass.hIconSm = static_cast<HICON>(
+      LoadImageA(gExeModule, kIcon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   logoClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   logoClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_SCROLLBAR + 1));
   logoClass.lpszClassName = kClassName;

@@ -31,7 +31,7 @@ void trace(const char* format, ...) {
   const char* path = tracePath();
   if (!path) return;
   LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);   // before the file is opened: the stamp is the step's, not the trace's
+  QueryPerformanceCounter(&now);  // before the file is opened: the stamp is the step's, not the trace's
   ClosingFile trace(fopen(path, "ab"));
   FILE* file = trace.file;
   if (!file) return;

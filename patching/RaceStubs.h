@@ -17,7 +17,7 @@ void raceSkinSelectStub();  // EAX = zero-based index     -> EDX = skin name, or
 void raceSkinClampStub();   // EAX = zero-based index     -> ECX = skin name, entry 0 when out of range
 void raceNumberStub();      // EAX = race number (+100)   -> EAX without the offset, pushed; ECX = EBP
 // Entered by a call written over the game's code; returns.
-void raceSkinCall();        // ECX = race number          -> EAX = skin name
+void raceSkinCall();  // ECX = race number          -> EAX = skin name
 
 // Fixed at installation; the stubs compare unsigned against them.
 extern unsigned int gRaceSkinCount;

@@ -41,13 +41,13 @@ std::string reportVersion(ReportWriter& report, HMODULE game) {
   report.put("version.src", sourceOf(text, game));
   return textAt(text);
 }
-}
+}  // namespace
 
 // __stdcall, one argument: the game module's own handle. TRUE when the whole script ran.
 extern "C" BOOL __stdcall GameMain(HMODULE module) {
   ReportWriter report;
   if (!report.open(kFileName)) return FALSE;
-  size_t launcherCalls = traceLines();   // the archive library's calls so far were the launcher's
+  size_t launcherCalls = traceLines();  // the archive library's calls so far were the launcher's
   report.put("report", "Corvane stand-in game");
   reportModule(report, module);
   reportPatchSites(report, module);

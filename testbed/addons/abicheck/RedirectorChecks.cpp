@@ -60,8 +60,8 @@ void checkCodes(HINSTANCE self) {
   expect("redirect of a function the target does not import: code 8",
          r.redirect("Beep", reinterpret_cast<void*>(replacementProcessId)), false, 8);
   SetLastError(0xDEAD);
-  expect("redirect(name, replacement)", r.redirect("GetCurrentProcessId", reinterpret_cast<void*>(replacementProcessId)),
-         true, 0);
+  expect("redirect(name, replacement)",
+         r.redirect("GetCurrentProcessId", reinterpret_cast<void*>(replacementProcessId)), true, 0);
   checkNumber("the add-on's own import now reaches the replacement", 0x5A5A5A5A, GetCurrentProcessId());
   SetLastError(0xDEAD);
   expect("redirecting the same function twice: code 8",
@@ -113,8 +113,8 @@ void checkOrdinalRedirect(HINSTANCE self) {
 
   CRedirector copy;
   copy = r;
-  checkTrue("CRedirector copy assignment", copy.module == self && copy.apiModule == exe &&
-                                            copy.importAddressTable == r.importAddressTable);
+  checkTrue("CRedirector copy assignment",
+            copy.module == self && copy.apiModule == exe && copy.importAddressTable == r.importAddressTable);
   CRedirector moved;
   moved = static_cast<CRedirector&&>(copy);
   checkTrue("CRedirector move assignment", moved.module == self && copy.module == self);
