@@ -25,20 +25,21 @@ static char* gLastArchiveName = nullptr;
 static SRWLOCK gLastArchiveLock = SRWLOCK_INIT;
 
 // The name's lock held for a scope: exclusive to replace the name, shared to copy it.
-class ExclusiveNameLock {
+class NameLock {
 public:
-  ExclusiveNameLock() { AcquireSRWLockExclusive(&gLastArchiveLock); }
-  ~ExclusiveNameLock() { ReleaseSRWLockExclusive(&gLastArchiveLock); }
-  ExclusiveNameLock(const ExclusiveNameLock&) = delete;
-  ExclusiveNameLock& operator=(const ExclusiveNameLock&) = delete;
-};
+  explicit NameLock(bool exclusive) : exclusive(exclusive) {
+    if (exclusive) AcquireSRWLockExclusive(&gLastArchiveLock);
+    else AcquireSRWLockShared(&gLastArchiveLock);
+  }
+  ~NameLock() {
+    if (exclusive) ReleaseSRWLockExclusive(&gLastArchiveLock);
+    else ReleaseSRWLockShared(&gLastArchiveLock);
+  }
+  NameLock(const NameLock&) = delete;
+  NameLock& operator=(const NameLock&) = delete;
 
-class SharedNameLock {
-public:
-  SharedNameLock() { AcquireSRWLockShared(&gLastArchiveLock); }
-  ~SharedNameLock() { ReleaseSRWLockShared(&gLastArchiveLock); }
-  SharedNameLock(const SharedNameLock&) = delete;
-  SharedNameLock& operator=(const SharedNameLock&) = delete;
+private:
+  bool exclusive;
 };
 
 static void* stormFunction(WORD ordinal) {
@@ -51,7 +52,7 @@ static void recordArchiveName(const char* name) {
   char* copy = name ? _strdup(name) : nullptr;
   char* previous = nullptr;
   {
-    ExclusiveNameLock held;
+    NameLock held(true);
     previous = gLastArchiveName;
     gLastArchiveName = copy;
   }
@@ -60,7 +61,7 @@ static void recordArchiveName(const char* name) {
 
 // A private copy, so the name stays valid however the hooks replace it meanwhile; the caller frees it.
 static char* copyLastArchiveName() {
-  SharedNameLock held;
+  NameLock held(false);
   return gLastArchiveName ? _strdup(gLastArchiveName) : nullptr;
 }
 
