@@ -7,7 +7,7 @@
 // the process (every private region VirtualQuery finds) is printed beside it as a check.
 #include "bench/BenchSupport.h"
 
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "json/NodeRecord.h"
 
 #include <windows.h>
@@ -39,11 +39,10 @@ double busyBytes(HANDLE heap) {
 int main() {
   std::string scratch = makeScratch("handles");
   writeText("handles.json", "{\n    \"Key\": 1\n}");
-  alignas(CJSON_Exp) static unsigned char storage[sizeof(CJSON_Exp)];
-  CJSON_Exp& document = *reinterpret_cast<CJSON_Exp*>(storage);
-  Open(document, "handles.json", false);
+  static BoundDocument bound("handles.json", false);
+  CJSON_Exp& document = bound.document;
   HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
-  for (int i = 0; i < 1000; ++i) (void)document["Key"];   // the heap settles into its small-block regime
+  for (int i = 0; i < 1000; ++i) (void)document["Key"];  // the heap settles into its small-block regime
 
   double busyBefore = busyBytes(heap), committedBefore = committedBytes();
   long sum = 0;

@@ -5,7 +5,7 @@
 // block through the heap hook, and the committed private memory, sampled while it runs.
 #include "bench/BenchSupport.h"
 
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "json/NodeRecord.h"
 #include "testbed/allocation/AllocationHook.h"
 
@@ -23,7 +23,7 @@
 
 namespace {
 
-const size_t kBufferSize = 65536;   // the buffer the launcher reads and writes through
+const size_t kBufferSize = 65536;  // the buffer the launcher reads and writes through
 
 // An indented document of at least size bytes: a list of small records, as add-ons keep them.
 std::string documentText(size_t size) {
@@ -34,8 +34,8 @@ std::string documentText(size_t size) {
     text += "        {\n            \"Id\": " + id + ",\n            \"Name\": \"item-" + id +
             "\",\n            \"Weight\": 1.25,\n            \"Enabled\": true,\n            \"Tags\": [\n"
             "                \"red\",\n                \"green\"\n            ],\n            \"Note\": null,\n"
-            "            \"Position\": {\n                \"X\": " + std::to_string(i * 3) +
-            ",\n                \"Y\": -" + id + "\n            }\n        }";
+            "            \"Position\": {\n                \"X\": " +
+            std::to_string(i * 3) + ",\n                \"Y\": -" + id + "\n            }\n        }";
   }
   return text + "\n    ]\n}";
 }
@@ -46,9 +46,9 @@ void release(CJSON_Exp& document) {
   document.record = nullptr;
 }
 
-double timeOpen(const char* path, CJSON_Exp& document) {
+double timeOpen(const char* path, BoundDocument& bound) {
   double start = nowMs();
-  Open(document, path, false);
+  bound.open(path, false);
   return nowMs() - start;
 }
 
@@ -82,12 +82,12 @@ void benchSize(const char* label, size_t size, int rounds) {
   writeText(path, documentText(size));
 
   std::vector<double> opened, parsed, iterative, changed, written;
-  alignas(CJSON_Exp) unsigned char storage[sizeof(CJSON_Exp)];
-  CJSON_Exp& document = *reinterpret_cast<CJSON_Exp*>(storage);
-  for (int round = -1; round < rounds; ++round) {   // round -1 warms the file cache and the heap
+  BoundDocument bound;
+  CJSON_Exp& document = bound.document;
+  for (int round = -1; round < rounds; ++round) {  // round -1 warms the file cache and the heap
     // Turns alternate, so neither side always finds the file freshly read.
     double parse = round % 2 ? timeParseStream<rapidjson::kParseDefaultFlags>(path.c_str()) : 0;
-    double open = timeOpen(path.c_str(), document);
+    double open = timeOpen(path.c_str(), bound);
     if (round % 2 == 0) parse = timeParseStream<rapidjson::kParseDefaultFlags>(path.c_str());
     double parseIterative = timeParseStream<rapidjson::kParseIterativeFlag>(path.c_str());
     // The document's own file is what every modifying call replaces. Turns alternate here too, so that
@@ -145,11 +145,11 @@ struct CommitSampler {
 void benchWriteBackMemory(const char* label, size_t size, int rounds) {
   std::string path = std::string("memory-") + label + ".json";
   writeText(path, documentText(size));
-  alignas(CJSON_Exp) unsigned char storage[sizeof(CJSON_Exp)];
-  CJSON_Exp& document = *reinterpret_cast<CJSON_Exp*>(storage);
+  BoundDocument bound;
+  CJSON_Exp& document = bound.document;
   double heapMost = 0, committedMost = 0;
   for (int round = 0; round < rounds; ++round) {
-    Open(document, path.c_str(), false);
+    bound.open(path.c_str(), false);
     double heapBefore = static_cast<double>(heapBytesLive());
     restartHeapPeak();
     CommitSampler sampler;
@@ -165,9 +165,10 @@ void benchWriteBackMemory(const char* label, size_t size, int rounds) {
   std::string name = std::string("memory of a ") + label + " write-back above the loaded document";
   printResult(name.c_str(), std::max(heapMost, committedMost) / kilobyte, 1024, "KB", 1.0);
   char note[200];
-  snprintf(note, sizeof note, "%s write-back, most of %d rounds: heap blocks %.1f KB at their peak, committed private "
-           "memory sampled while it ran %.1f KB (the row shows the larger)", label, rounds, heapMost / kilobyte,
-           committedMost / kilobyte);
+  snprintf(note, sizeof note,
+           "%s write-back, most of %d rounds: heap blocks %.1f KB at their peak, committed private "
+           "memory sampled while it ran %.1f KB (the row shows the larger)",
+           label, rounds, heapMost / kilobyte, committedMost / kilobyte);
   printNote(note);
 }
 

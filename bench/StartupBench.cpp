@@ -64,8 +64,8 @@ bool layOut() {
 }
 
 struct Run {
-  double start;       // before CreateProcess
-  double gameMain;    // GameReport.txt seen; 0 when it never appeared
+  double start;     // before CreateProcess
+  double gameMain;  // GameReport.txt seen; 0 when it never appeared
   double end;
   DWORD exitCode;
 };
@@ -152,7 +152,7 @@ int main() {
   const int rounds = 5, tracedRounds = 3;
   std::vector<double> launcher, loader;
   bool reachedAll = true;
-  runOnce("Corvane.exe", "-mod Demo", false);   // warms the file cache and writes the settings file once
+  runOnce("Corvane.exe", "-mod Demo", false);  // warms the file cache and writes the settings file once
   for (int round = 0; round < rounds; ++round) {
     Run corvane = runOnce("Corvane.exe", "-mod Demo", false);
     Run bare = runOnce("GameLoader.exe", "", false);
@@ -170,7 +170,8 @@ int main() {
       phases[phase.first].push_back(phase.second);
     }
   }
-  printResult("start-up to GameMain: Corvane.exe -mod Demo vs GameLoader.exe", median(launcher), median(loader), "ms", 0);
+  printResult("start-up to GameMain: Corvane.exe -mod Demo vs GameLoader.exe", median(launcher), median(loader), "ms",
+              0);
   for (const std::string& name : order) printf("phase\t%s\t%.1f\n", name.c_str(), median(phases[name]));
   if (!reachedAll) printNote("start-up: some run did not reach GameMain or ended with an unexpected exit code");
   removeScratch(scratch);

@@ -10,4 +10,4 @@ char* GetString(const char* name, bool trim);
 int GetInt(const char* name);
 // True for the values "t" and "true" in any letter case, and for values whose atoi is above 0.
 bool GetBool(const char* name);
-}
+}  // namespace CmdLine

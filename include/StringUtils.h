@@ -12,4 +12,4 @@ char* strunite(unsigned int count, const char* first, ...);
 // Trims whitespace in place: leading and trailing whitespace bytes become NUL, and the result points
 // at the first byte that is not whitespace. Allocates nothing.
 char* trim(const char* text);
-}
+}  // namespace StringUtils

@@ -1,33 +1,19 @@
-// A JSON document bound to one file: the exported constructor, and loading.
+// Binding a document to one file: reading and parsing it into a new record.
 #include "json/Document.h"
 
-#include "StringUtils.h"
 #include "json/NodeRecord.h"
 #include "json/internal/FileAccess.h"
+#include "services/ClosingFile.h"
 
 #include <rapidjson/filereadstream.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 
-static const size_t kReadBufferSize = 65536;   // the file is streamed through it, so any size loads
-
-CJSON_Exp::CJSON_Exp(const char* name, bool create) {
-  makeFolder(kConfigFolder);
-  // The path stays relative (resolved at every write-back) and lives as long as the document's tree.
-  Open(*this, StringUtils::strunite(2, kConfigPrefix, name), create);
-}
-
-// The record stays: an object that got it by assignment may still use it, and is destroyed too.
-CJSON_Exp::~CJSON_Exp() {}
-
-void CJSON_Exp::__autoclassinit2(unsigned int size) {
-  memset(static_cast<void*>(this), 0, size);
-}
+static const size_t kReadBufferSize = 65536;  // the file is streamed through it, so any size loads
 
 // The reader's events, passed on to the tree, with every double checked as it is read: RapidJSON 1.1.0
 // reads a number just past the largest double, such as 1.8e308, as infinity where it should fail the
@@ -42,7 +28,7 @@ struct FiniteNumbers {
   bool Int64(int64_t value) { return tree.Int64(value); }
   bool Uint64(uint64_t value) { return tree.Uint64(value); }
   bool Double(double value) {
-    volatile double stored = value;   // as the tree keeps it: x87 code may still hold more range
+    volatile double stored = value;  // as the tree keeps it: x87 code may still hold more range
     return std::isfinite(stored) && tree.Double(stored);
   }
   bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) { return tree.RawNumber(text, length, copy); }
@@ -85,20 +71,16 @@ static bool load(DocumentRecord& document, FILE* file) {
 
 void Open(CJSON_Exp& document, const char* path, bool create) {
   document.record = const_cast<NodeRecord*>(&kMissingRecord);
-  FILE* file = nullptr;
-  if (path) {
-    file = fopen(path, "rb");
-    // Created empty, and first written at the first change; a file that exists but cannot be read
-    // (locked, no permission) is never truncated.
-    if (!file && create && !pathExists(path)) file = fopen(path, "wb");
-  }
-  if (!file) return;
+  if (!path) return;
+  ClosingFile opened(fopen(path, "rb"));
+  // Created empty, and first written at the first change; a file that exists but cannot be read
+  // (locked, no permission) is never truncated.
+  if (!opened.file && create && !pathExists(path)) opened.file = fopen(path, "wb");
+  if (!opened.file) return;
 
   // A document that memory could not hold does not exist, so its file is never written.
   DocumentRecord* made = new (std::nothrow) DocumentRecord(path);
-  bool loaded = made && load(*made, file);
-  fclose(file);
-  if (!loaded) return;
+  if (!made || !load(*made, opened.file)) return;
   made->root.exists = true;
   document.record = &made->root;
 }

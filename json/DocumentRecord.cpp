@@ -39,7 +39,9 @@ void CheckedAllocator::Free(void* block) {
 }
 
 DocumentRecord::DocumentRecord(const char* path)
-    : root{this, &tree, nullptr, false}, pool(kPoolChunkBytes, &base), tree(&pool, kParseStackBytes, &base),
+    : root{this, &tree, nullptr, false},
+      pool(kPoolChunkBytes, &base),
+      tree(&pool, kParseStackBytes, &base),
       path(path) {}
 
 // AddMember raises an object's capacity before it asks for the memory, so a failure there would leave
@@ -52,6 +54,6 @@ void addMember(DocumentRecord& document, JsonValue& object, const char* name, Js
   document.base.spare = document.base.Malloc(chunk);
   document.base.spareSize = chunk;
   object.AddMember(rapidjson::StringRef(name), value, document.pool);
-  std::free(document.base.spare);   // null when the growth took it
+  std::free(document.base.spare);  // null when the growth took it
   document.base.spare = nullptr;
 }

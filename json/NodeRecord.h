@@ -13,7 +13,7 @@ struct CheckedAllocator {
   void* Realloc(void* block, size_t oldSize, size_t newSize);
   static void Free(void* block);
 
-  void* spare = nullptr;   // set aside for the next Malloc of at most spareSize bytes (see addMember)
+  void* spare = nullptr;  // set aside for the next Malloc of at most spareSize bytes (see addMember)
   size_t spareSize = 0;
 };
 
@@ -26,9 +26,9 @@ struct DocumentRecord;
 // What a handle's one pointer designates. Records are never released. When exists is false only
 // name (null) is meaningful; every handle that does not exist may share one such record.
 struct NodeRecord {
-  DocumentRecord* document;   // the document the value lives in
-  JsonValue* value;           // the value designated; the root for a document's own record
-  const char* name;           // name it was reached under; null for a document
+  DocumentRecord* document;  // the document the value lives in
+  JsonValue* value;          // the value designated; the root for a document's own record
+  const char* name;          // name it was reached under; null for a document
   bool exists;
 };
 
@@ -36,10 +36,10 @@ struct NodeRecord {
 // any order. A document object points at its root record, which a handle may take over as it is.
 struct DocumentRecord {
   NodeRecord root;
-  CheckedAllocator base;   // where the pool and the parser take their memory
-  JsonPool pool;           // every value, member or element of the tree comes from it
+  CheckedAllocator base;  // where the pool and the parser take their memory
+  JsonPool pool;          // every value, member or element of the tree comes from it
   JsonTree tree;
-  const char* path;        // file that every write-back replaces
+  const char* path;  // file that every write-back replaces
 
   explicit DocumentRecord(const char* path);
 };

@@ -16,7 +16,7 @@ namespace {
 struct OpenedFile {
   OutputFile file = {0};
   bool open = false;
-  std::string temporary;   // the name to remove, when not empty
+  std::string temporary;  // the name to remove, when not empty
 
   bool close() {
     open = false;
@@ -46,7 +46,7 @@ bool writeInPlace(const JsonValue& root, char* buffer, const char* path, const T
 bool writeBack(const DocumentRecord& document) {
   const char* path = document.path;
   TargetFacts target = targetFacts(path);
-  if (!target.writable) return false;   // read-only, or a folder: it keeps its text, whichever way
+  if (!target.writable) return false;  // read-only, or a folder: it keeps its text, whichever way
   std::unique_ptr<char[]> buffer(new char[kTextBufferSize]);
   TextShape shape = {0, 0};
   OpenedFile temporary;
@@ -55,7 +55,7 @@ bool writeBack(const DocumentRecord& document) {
     TextOutput output(buffer.get(), &temporary.file, 0);
     if (!writeIndented(document.tree, output, shape)) return false;
     if (putInPlace(temporary.file, temporary.temporary.c_str(), path)) {
-      temporary.temporary.clear();   // it is the file now
+      temporary.temporary.clear();  // it is the file now
       return temporary.close();
     }
     // Refused (the file is held open without delete sharing, say): it still gets the text, in place.
@@ -75,6 +75,6 @@ bool WriteBack(const NodeRecord& record) {
   try {
     return writeBack(*record.document);
   } catch (...) {
-    return false;   // memory ran out before any byte reached the file (see writeIndented)
+    return false;  // memory ran out before any byte reached the file (see writeIndented)
   }
 }

@@ -1,12 +1,12 @@
 // Start-up: the settings file, the import redirections and the launcher's patches in the game module.
 #include "launcher/EngineState.h"
 
-#include "json/Document.h"
 #include "launcher/Globals.h"
 #include "launcher/Trace.h"
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
 #include "patching/WindowHooks.h"
+#include "resources/ResourceNames.h"
 
 #include <direct.h>
 
@@ -50,9 +50,9 @@ static void installArchiveHooks(EngineState& state) {
 EngineState::EngineState() {
   gameModule = gGameModule;
   trace("game %s", gameModule ? "loaded" : "missing");
-  Open(settings, kSettingsPath, true);
+  settings.open(kSettingsPath, true);
   modName = "Corvane";
-  modIcon = "Corvane.ico";
+  modIcon = CORVANE_ICON;  // the launcher's own icon resource
   previewEnabled = true;
   gGameBase = reinterpret_cast<DWORD>(gameModule);
   _mkdir("Mods");
@@ -61,8 +61,9 @@ EngineState::EngineState() {
   installWindowHooks(*this);
   installArchiveHooks(*this);
   // Adds the default only where the key is missing; the file is rewritten at every start.
-  settings.SetBool(kShowMpqMessage, true, false);
-  showMpqMessage = settings.HasMember(kShowMpqMessage) && settings[kShowMpqMessage].GetBool();
+  CJSON_Exp& file = settings.document;
+  file.SetBool(kShowMpqMessage, true, false);
+  showMpqMessage = file.HasMember(kShowMpqMessage) && file[kShowMpqMessage].GetBool();
   trace("settings ShowMpqMessage %s", showMpqMessage ? "on" : "off");
 }
 

@@ -1,8 +1,8 @@
 // The launcher's one long-lived state: the game module, its redirector, the settings and the mod's data.
 #pragma once
 
-#include "CJSON_Exp.h"
 #include "CRedirector.h"
+#include "json/BoundDocument.h"
 
 #include <windows.h>
 
@@ -13,10 +13,7 @@
 struct EngineState {
   HMODULE gameModule;
   CRedirector redirector;
-  // Bound with Open rather than the exported constructor, which would put the file under .\configs\.
-  union {
-    CJSON_Exp settings;
-  };
+  BoundDocument settings;  // Corvane.json in the game's folder
   bool showMpqMessage;
   std::vector<const char*> raceSkins;
   std::vector<const char*> raceKeys;

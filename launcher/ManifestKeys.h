@@ -3,23 +3,39 @@
 // docs/manifest.schema.json, and the documentation check compares docs/manifest.md with it.
 #pragma once
 
+#include "patching/RaceTexts.h"
+
 enum ManifestKeyId : unsigned {
-  kKeyAddons, kKeyMpqs, kKeyModName, kKeyModIcon, kKeyModVersion, kKeyPreview, kKeyRaces,
-  kKeyAddonName, kKeyAddonEnable, kKeyMpqName, kKeyMpqPriority,
-  kKeyPreviewEnable, kKeyPreviewLogo, kKeyPreviewInfo, kKeyRaceSkin, kKeyRaceKey,
+  kKeyAddons,
+  kKeyMpqs,
+  kKeyModName,
+  kKeyModIcon,
+  kKeyModVersion,
+  kKeyPreview,
+  kKeyRaces,
+  kKeyAddonName,
+  kKeyAddonEnable,
+  kKeyMpqName,
+  kKeyMpqPriority,
+  kKeyPreviewEnable,
+  kKeyPreviewLogo,
+  kKeyPreviewInfo,
+  kKeyRaceSkin,
+  kKeyRaceKey,
   kManifestKeyCount
 };
 
 struct ManifestKey {
-  const char* parent;         // "" for the root; else the key whose object, or whose array's entries, hold it
+  const char* parent;  // "" for the root; else the key whose object, or whose array's entries, hold it
   const char* name;
-  const char* type;           // "array" (of objects), "object", "string", "boolean" or "uint32"
-  const char* defaultValue;   // written as its type writes it, text without quotes; null: nothing to name
-  bool required;              // the entry is skipped without it
+  const char* type;          // "array" (of objects), "object", "string", "boolean" or "uint32"
+  const char* defaultValue;  // written as its type writes it, text without quotes; null: nothing to name
+  bool required;             // the entry is skipped without it
   const char* description;
 };
 
-// In the order of ManifestKeyId; tools/manifest-schema.py reads the rows as written here.
+// In the order of ManifestKeyId; tools/manifest-schema.py reads the rows as written here (a default named
+// by a constant of an included header is read from that header).
 constexpr ManifestKey kManifestKeys[kManifestKeyCount] = {
     {"", "Addons", "array", "[]", false, "Add-on DLLs, loaded in this order before anything else of the mod."},
     {"", "Mpqs", "array", "[]", false, "MPQ archives, opened in this order with their priorities."},
@@ -43,8 +59,8 @@ constexpr ManifestKey kManifestKeys[kManifestKeyCount] = {
      "The splash picture: mods\\NAME\\ + this + .bmp (without it, the built-in picture)."},
     {"Preview", "Info", "string", nullptr, false,
      "The text under the picture; \\n starts a new line (without it, the built-in credit line)."},
-    {"Races", "Skin", "string", "Default", false, "The race's skin name."},
-    {"Races", "RaceKey", "string", "UNKNOWN", false, "The race's key."},
+    {"Races", "Skin", "string", kDefaultRaceSkin, false, "The race's skin name."},
+    {"Races", "RaceKey", "string", kUnknownRaceKey, false, "The race's key."},
 };
 
 // The key an editor reads to find the schema; the launcher does not read it.

@@ -4,7 +4,7 @@
 #include "CmdLine.h"
 #include "Storm.h"
 #include "StringUtils.h"
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "launcher/EngineState.h"
 #include "launcher/Globals.h"
 #include "launcher/ModPlan.h"
@@ -12,14 +12,6 @@
 #include "patching/LauncherPatches.h"
 
 #include <cstdlib>
-
-// A document bound with Open: the exported constructor would look under .\configs\.
-union ManifestDocument {
-  ManifestDocument() : record(nullptr) {}
-  ~ManifestDocument() {}
-  CJSON_Exp document;
-  NodeRecord* record;
-};
 
 static void warnArchiveFailed(const char* name) {
   char* text = StringUtils::strunite(3, "Failed to open ", name, ".mpq");
@@ -78,8 +70,8 @@ static void applyManifest(EngineState& state, const char* modFolder, const char*
     trace("manifest none");
     return;
   }
-  ManifestDocument manifest;
-  Open(manifest.document, manifestPath, false);
+  // Never released: the plan's strings live in the document's storage.
+  BoundDocument manifest(manifestPath, false);
   bool exists = manifest.document.IsExist();
   trace("manifest %s %s", manifestPath, exists ? "opened" : "missing");
   if (exists) {
@@ -89,8 +81,6 @@ static void applyManifest(EngineState& state, const char* modFolder, const char*
     openArchives(state, plan);
     applyDisplay(state, plan);
   }
-  // Only the handle goes: the strings kept above live in the document's storage.
-  manifest.document.~CJSON_Exp();
 }
 
 void loadMod() {

@@ -13,8 +13,8 @@ const char kEngineArchive[] = "Corvane.mpq";
 const unsigned kEngineArchivePriority = 9;
 
 struct ArchivePlan {
-  const char* name;    // as in the manifest: the warning names it
-  const char* path;    // mod folder + "Mpqs\" + name + ".mpq"
+  const char* name;  // as in the manifest: the warning names it
+  const char* path;  // mod folder + "Mpqs\" + name + ".mpq"
   unsigned priority;
 };
 
@@ -26,14 +26,14 @@ struct ModPlan {
   bool hasName;
   const char* name;
   bool hasIcon;
-  const char* iconPath;                 // mod folder + "ModIcon" + ".ico"
+  const char* iconPath;  // mod folder + "ModIcon" + ".ico"
   bool hasVersion;
   const char* version;
   bool hasPreview;
   bool previewEnabled;
-  char* previewLogo;                    // mod folder + "Logo" + ".bmp", or null
-  const char* previewInfo;              // or null
-  std::vector<const char*> raceSkins;   // at most kMaxRaces, parallel to raceKeys
+  char* previewLogo;                   // mod folder + "Logo" + ".bmp", or null
+  const char* previewInfo;             // or null
+  std::vector<const char*> raceSkins;  // at most kMaxRaces, parallel to raceKeys
   std::vector<const char*> raceKeys;
 };
 

@@ -3,6 +3,7 @@
 
 #include "launcher/Globals.h"
 #include "launcher/internal/SplashLayout.h"
+#include "resources/ResourceNames.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +17,8 @@ char* gSplashText = nullptr;     // the routine's own copy, released when the wi
 
 constexpr char kClassName[] = "LogoClass";
 constexpr char kTitle[] = "Corvane - Mod Logo";
-constexpr char kBuiltInImage[] = "CorvaneBitmap.bmp";
-constexpr char kIcon[] = "Corvane.ico";
+constexpr char kBuiltInImage[] = CORVANE_SPLASH_BITMAP;
+constexpr char kIcon[] = CORVANE_ICON;
 constexpr DWORD kShowMilliseconds = 1000;
 
 // The file's picture when the file can be opened, else the built-in one. A file that opens but does
@@ -32,14 +33,44 @@ HBITMAP loadImage(const char* path) {
   return static_cast<HBITMAP>(LoadImageA(gExeModule, kBuiltInImage, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
-void paintLogo(HWND window) {
+// A memory DC holding a picture for a scope: the DC's own bitmap goes back and the DC is deleted when
+// the scope ends.
+class PictureDc {
+public:
+  PictureDc(HDC compatible, HBITMAP picture)
+      : dc(CreateCompatibleDC(compatible)), previous(SelectObject(dc, picture)) {}
+  ~PictureDc() {
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+  }
+  PictureDc(const PictureDc&) = delete;
+  PictureDc& operator=(const PictureDc&) = delete;
+
+  HDC dc;
+
+private:
+  HGDIOBJ previous;
+};
+
+// The window's paint, begun and ended with the scope.
+struct WindowPaint {
+  explicit WindowPaint(HWND painted) : window(painted), paint(), dc(BeginPaint(painted, &paint)) {}
+  ~WindowPaint() { EndPaint(window, &paint); }
+  WindowPaint(const WindowPaint&) = delete;
+  WindowPaint& operator=(const WindowPaint&) = delete;
+
+  HWND window;
   PAINTSTRUCT paint;
-  HDC dc = BeginPaint(window, &paint);
-  HDC memory = CreateCompatibleDC(dc);
-  HGDIOBJ previous = SelectObject(memory, gSplashImage);
+  HDC dc;
+};
+
+void paintLogo(HWND window) {
+  WindowPaint painting(window);
+  HDC dc = painting.dc;
+  PictureDc picture(dc, gSplashImage);
   BITMAP image = {};
   GetObjectA(gSplashImage, sizeof image, &image);
-  BitBlt(dc, 0, 0, image.bmWidth, image.bmHeight, memory, 0, 0, SRCCOPY);
+  BitBlt(dc, 0, 0, image.bmWidth, image.bmHeight, picture.dc, 0, 0, SRCCOPY);
 
   SetTextColor(dc, kSplashTextColour);
   SetBkMode(dc, TRANSPARENT);
@@ -49,10 +80,6 @@ void paintLogo(HWND window) {
     RECT area = splashTextRect(client, splashTextLines(gSplashText));
     DrawTextA(dc, gSplashText, -1, &area, DT_CENTER | DT_WORDBREAK);
   }
-
-  SelectObject(memory, previous);
-  DeleteDC(memory);
-  EndPaint(window, &paint);
 }
 
 LRESULT CALLBACK logoWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,8 +95,8 @@ void registerLogoClass() {
   logoClass.lpfnWndProc = logoWindowProc;
   logoClass.hInstance = gExeModule;
   logoClass.hIcon = LoadIconA(gExeModule, kIcon);
-  logoClass.hIconSm = static_cast<HICON>(LoadImageA(gExeModule, kIcon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+  logoClass.hIconSm = static_cast<HICON>(
+      LoadImageA(gExeModule, kIcon, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   logoClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   logoClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_SCROLLBAR + 1));
   logoClass.lpszClassName = kClassName;

@@ -1,6 +1,8 @@
 // The start-up trace: each line is appended and the file closed again, so a crash loses nothing.
 #include "launcher/Trace.h"
 
+#include "services/ClosingFile.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -29,8 +31,9 @@ void trace(const char* format, ...) {
   const char* path = tracePath();
   if (!path) return;
   LARGE_INTEGER now, frequency;
-  QueryPerformanceCounter(&now);   // before the file is opened: the stamp is the step's, not the trace's
-  FILE* file = fopen(path, "ab");
+  QueryPerformanceCounter(&now);  // before the file is opened: the stamp is the step's, not the trace's
+  ClosingFile trace(fopen(path, "ab"));
+  FILE* file = trace.file;
   if (!file) return;
   if (traceClock() && QueryPerformanceFrequency(&frequency))
     fprintf(file, "%.0f ", static_cast<double>(now.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart));
@@ -39,5 +42,4 @@ void trace(const char* format, ...) {
   vfprintf(file, format, arguments);
   va_end(arguments);
   fputc('\n', file);
-  fclose(file);
 }

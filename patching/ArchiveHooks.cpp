@@ -24,6 +24,24 @@ static const char kMapIcon[] = "war3mapIcon.blp";
 static char* gLastArchiveName = nullptr;
 static SRWLOCK gLastArchiveLock = SRWLOCK_INIT;
 
+// The name's lock held for a scope: exclusive to replace the name, shared to copy it.
+class NameLock {
+public:
+  explicit NameLock(bool exclusive) : exclusive(exclusive) {
+    if (exclusive) AcquireSRWLockExclusive(&gLastArchiveLock);
+    else AcquireSRWLockShared(&gLastArchiveLock);
+  }
+  ~NameLock() {
+    if (exclusive) ReleaseSRWLockExclusive(&gLastArchiveLock);
+    else ReleaseSRWLockShared(&gLastArchiveLock);
+  }
+  NameLock(const NameLock&) = delete;
+  NameLock& operator=(const NameLock&) = delete;
+
+private:
+  bool exclusive;
+};
+
 static void* stormFunction(WORD ordinal) {
   HMODULE storm = GetModuleHandleA("Storm.dll");
   if (!storm) return nullptr;
@@ -32,19 +50,19 @@ static void* stormFunction(WORD ordinal) {
 
 static void recordArchiveName(const char* name) {
   char* copy = name ? _strdup(name) : nullptr;
-  AcquireSRWLockExclusive(&gLastArchiveLock);
-  char* previous = gLastArchiveName;
-  gLastArchiveName = copy;
-  ReleaseSRWLockExclusive(&gLastArchiveLock);
-  free(previous);
+  char* previous = nullptr;
+  {
+    NameLock held(true);
+    previous = gLastArchiveName;
+    gLastArchiveName = copy;
+  }
+  free(previous);  // outside the lock: the old name is no longer reachable
 }
 
 // A private copy, so the name stays valid however the hooks replace it meanwhile; the caller frees it.
 static char* copyLastArchiveName() {
-  AcquireSRWLockShared(&gLastArchiveLock);
-  char* copy = gLastArchiveName ? _strdup(gLastArchiveName) : nullptr;
-  ReleaseSRWLockShared(&gLastArchiveLock);
-  return copy;
+  NameLock held(false);
+  return gLastArchiveName ? _strdup(gLastArchiveName) : nullptr;
 }
 
 DWORD __stdcall hookOpenArchiveEx(DWORD first, const char* name, DWORD third, DWORD fourth, DWORD fifth) {

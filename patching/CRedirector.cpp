@@ -2,36 +2,19 @@
 #include "CRedirector.h"
 
 #include "patching/internal/ImportDirectory.h"
+#include "patching/internal/ProtectionChange.h"
 #include "patching/internal/ReadableSpan.h"
-
-#include <cstring>
 
 namespace {
 
-const DWORD kDone = 0;
-const DWORD kNoModule = 1;
-const DWORD kNoApiModule = 2;
-const DWORD kNoMzWord = 3;
-const DWORD kNoPeSignature = 4;
-const DWORD kNoImportsFromApi = 5;
-const DWORD kNoSuchExport = 6;
-const DWORD kNoTableSelected = 7;
-const DWORD kNoSlotHoldsFunction = 8;
-const DWORD kSlotProtectionRefused = 9;
-
-bool fail(DWORD code) {
+bool fail(RedirectorCode code) {
   SetLastError(code);
   return false;
 }
 
 bool succeed() {
-  SetLastError(kDone);
+  SetLastError(kRedirectDone);
   return true;
-}
-
-// Null for a null name: GetModuleHandleA(NULL) would answer with the executable.
-HINSTANCE loadedModule(const char* name) {
-  return name == nullptr ? nullptr : GetModuleHandleA(name);
 }
 
 // True when handle is the base of a module loaded in this process, so that GetProcAddress may read it.
@@ -59,14 +42,15 @@ DWORD* findSlot(DWORD* table, DWORD function) {
 
 // Stores replacement in the slot of table that holds function, with one 4-byte store.
 bool replaceSlot(DWORD function, DWORD* table, void* replacement) {
-  if (function == 0) return fail(kNoSuchExport);
-  if (table == nullptr) return fail(kNoTableSelected);
+  if (function == 0) return fail(kRedirectNoSuchExport);
+  if (table == nullptr) return fail(kRedirectNoTableSelected);
   DWORD* slot = findSlot(table, function);
-  if (slot == nullptr) return fail(kNoSlotHoldsFunction);
-  DWORD previous = 0;
-  if (!VirtualProtect(slot, sizeof *slot, PAGE_WRITECOPY, &previous)) return fail(kSlotProtectionRefused);
-  *static_cast<volatile DWORD*>(slot) = reinterpret_cast<DWORD>(replacement);
-  VirtualProtect(slot, sizeof *slot, previous, &previous);  // result deliberately not checked
+  if (slot == nullptr) return fail(kRedirectNoSlotHoldsFunction);
+  {
+    ProtectionChange writable(slot, sizeof *slot, PAGE_WRITECOPY);
+    if (!writable.applied()) return fail(kRedirectSlotProtectionRefused);
+    *static_cast<volatile DWORD*>(slot) = reinterpret_cast<DWORD>(replacement);
+  }  // the slot's protection is back before the code is set
   return succeed();
 }
 
@@ -86,48 +70,47 @@ CRedirector& CRedirector::operator=(CRedirector&& other) {
   return *this = static_cast<const CRedirector&>(other);
 }
 
-void CRedirector::__autoclassinit2(unsigned int size) {
-  std::memset(this, 0, size);
-}
+// __autoclassinit2 has no body here: CJSON_Exp's zero-fill serves both (exports/Corvane.exports).
 
 bool CRedirector::setModule(HINSTANCE handle) {
-  if (handle == nullptr) return fail(kNoModule);
+  if (handle == nullptr) return fail(kRedirectNoModule);
   module = handle;
   return succeed();
 }
 
+// A null name is the executable: GetModuleHandleA(NULL) answers with it.
 bool CRedirector::setModule(const char* name) {
-  return setModule(loadedModule(name)) || fail(kNoModule);
+  return setModule(GetModuleHandleA(name));
 }
 
 bool CRedirector::setApiModule(HINSTANCE handle) {
-  if (handle == nullptr) return fail(kNoApiModule);
+  if (handle == nullptr) return fail(kRedirectNoApiModule);
   apiModule = handle;  // kept even when the steps below fail
-  if (module == nullptr) return fail(kNoModule);
+  if (module == nullptr) return fail(kRedirectNoModule);
 
   // The descriptors are read in place: nothing is allocated, so running out of memory cannot fail it.
   const unsigned char* base = reinterpret_cast<const unsigned char*>(module);
   size_t span = readableSpan(base);
   size_t at = 0;
   switch (findImportDirectory(base, span, at)) {
-    case ImageCheck::noMzWord: return fail(kNoMzWord);
-    case ImageCheck::noPeSignature: return fail(kNoPeSignature);
-    case ImageCheck::noImportDirectory: return fail(kNoImportsFromApi);
+    case ImageCheck::noMzWord: return fail(kRedirectNoMzWord);
+    case ImageCheck::noPeSignature: return fail(kRedirectNoPeSignature);
+    case ImageCheck::noImportDirectory: return fail(kRedirectNoImportsFromApi);
     case ImageCheck::valid: break;
   }
   // Matched by module identity, so any spelling of the name counts; only the first match is used.
   ImportEntry entry;
   while (nextImportEntry(base, span, at, entry)) {
     if (entry.moduleName == nullptr || GetModuleHandleA(entry.moduleName) != handle) continue;
-    if (!entry.tableInImage) return fail(kNoImportsFromApi);
+    if (!entry.tableInImage) return fail(kRedirectNoImportsFromApi);
     importAddressTable = reinterpret_cast<DWORD*>(const_cast<unsigned char*>(base) + entry.firstThunk);
     return succeed();
   }
-  return fail(kNoImportsFromApi);
+  return fail(kRedirectNoImportsFromApi);
 }
 
 bool CRedirector::setApiModule(const char* name) {
-  return setApiModule(loadedModule(name));
+  return setApiModule(GetModuleHandleA(name));
 }
 
 bool CRedirector::redirect(const char* name, void* replacement) {
@@ -135,6 +118,6 @@ bool CRedirector::redirect(const char* name, void* replacement) {
 }
 
 bool CRedirector::redirect(int ordinal, void* replacement) {
-  if (ordinal < 1 || ordinal > 0xFFFF) return fail(kNoSuchExport);  // not an ordinal at all
+  if (ordinal < 1 || ordinal > 0xFFFF) return fail(kRedirectNoSuchExport);  // not an ordinal at all
   return replaceSlot(exportOf(apiModule, MAKEINTRESOURCEA(ordinal)), importAddressTable, replacement);
 }

@@ -1,6 +1,8 @@
 // patch: writes bytes into loaded code or data whatever the page protection.
 #include "patch.h"
 
+#include "patching/internal/ProtectionChange.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -8,12 +10,7 @@
 
 namespace {
 
-const DWORD kPatched = 0;
-const DWORD kNullAddress = 1;
-const DWORD kProtectionRefused = 2;
-const DWORD kValueTooLong = 3;
-
-bool fail(DWORD code) {
+bool fail(PatchCode code) {
   SetLastError(code);
   return false;
 }
@@ -30,26 +27,24 @@ bool copyThroughProtection(char* from, char* end, void* address, const void* dat
   if (VirtualQuery(from, &region, sizeof region) == 0) return false;
   char* regionEnd = static_cast<char*>(region.BaseAddress) + region.RegionSize;
   char* runEnd = regionEnd < end ? regionEnd : end;
-  DWORD previous = 0;
-  if (!VirtualProtect(from, runEnd - from, PAGE_EXECUTE_READWRITE, &previous)) return false;
-  bool copied = copyThroughProtection(runEnd, end, address, data, size);
-  VirtualProtect(from, runEnd - from, previous, &previous);  // result deliberately not checked
-  return copied;
+  ProtectionChange writable(from, runEnd - from, PAGE_EXECUTE_READWRITE);
+  if (!writable.applied()) return false;
+  return copyThroughProtection(runEnd, end, address, data, size);
 }
 
 }  // namespace
 
 bool patch(void* address, const void* data, unsigned int size) {
-  if (address == nullptr) return fail(kNullAddress);
+  if (address == nullptr) return fail(kPatchNullAddress);
   uintptr_t start = reinterpret_cast<uintptr_t>(address);
-  if (size > UINTPTR_MAX - start) return fail(kProtectionRefused);  // range wraps past the top
+  if (size > UINTPTR_MAX - start) return fail(kPatchProtectionRefused);  // range wraps past the top
   char* from = static_cast<char*>(address);
-  if (!copyThroughProtection(from, from + size, address, data, size)) return fail(kProtectionRefused);
-  SetLastError(kPatched);
+  if (!copyThroughProtection(from, from + size, address, data, size)) return fail(kPatchProtectionRefused);
+  SetLastError(kPatchWritten);
   return true;
 }
 
 bool patch(unsigned int address, unsigned int value, unsigned int size) {
-  if (size > sizeof value) return fail(kValueTooLong);  // the value has no further bytes
+  if (size > sizeof value) return fail(kPatchValueTooLong);  // the value has no further bytes
   return patch(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, size);
 }

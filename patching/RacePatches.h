@@ -3,5 +3,3 @@
 
 // Reads gGameBase, gRaceSkins and gRaceKeys; called once, before GameMain.
 void installRacePatches();
-const char* raceKeyAt(unsigned int index);
-const char* raceSkinAt(unsigned int index);

@@ -1,8 +1,8 @@
 /* The race stubs: register-level entries that the game's race code is diverted into (see RaceStubs.h). */
 
-/* Win32 C symbols carry a leading underscore. raceKeyAt and raceSkinAt are C++ functions
-   (patching/RacePatches.h), so they are called by their decorated names; both are cdecl and, like any
-   C function, may change EAX, ECX, EDX and the flags, and keep EBX, ESI, EDI and EBP.
+/* Win32 C symbols carry a leading underscore. raceKeyAt and raceSkinAt are C functions
+   (patching/RaceStubs.h): cdecl, and like any C function they may change EAX, ECX, EDX and the flags,
+   and keep EBX, ESI, EDI and EBP.
    An index is in range when it is below the count, compared unsigned: the same test as
    number - 1 <= count - 1 for the non-empty tables the game runs with, and no read at all for an
    empty one. */
@@ -31,15 +31,15 @@ _raceKeyStub:
         push    edx
         push    eax                     /* kept across the call */
         push    eax                     /* the argument */
-        call    __Z9raceKeyAtj
+        call    _raceKeyAt
         add     esp, 4
         mov     ecx, eax
         pop     eax
         pop     edx
         jmp     dword ptr [_gRaceKeyResume]
-1:      mov     ecx, offset _gRandomRaceKey
+1:      mov     ecx, dword ptr [_gRandomRaceKey]
         jmp     dword ptr [_gRaceKeyResume]
-2:      mov     ecx, offset _gUnknownRaceKey
+2:      mov     ecx, dword ptr [_gUnknownRaceKey]
         jmp     dword ptr [_gRaceKeyResume]
 
 /* In: EAX = race number, 100 offset allowed. Out: EDX = skin name; EAX = stripped number - 1 (0 for 0);
@@ -56,15 +56,15 @@ _raceSkinStub:
         jae     3f
         push    eax
         push    eax
-        call    __Z10raceSkinAtj
+        call    _raceSkinAt
         add     esp, 4
         mov     edx, eax
         pop     eax
         mov     ecx, eax
         jmp     dword ptr [_gRaceSkinResume]
-2:      mov     edx, offset _gDefaultRaceSkin
+2:      mov     edx, dword ptr [_gDefaultRaceSkin]
         jmp     dword ptr [_gRaceSkinResume]
-3:      mov     edx, offset _gUnknownRaceSkin
+3:      mov     edx, dword ptr [_gUnknownRaceSkin]
         jmp     dword ptr [_gRaceSkinResume]
 
 /* In: EAX = zero-based index. In range: EDX = skin name, continues at gRaceSkinSelectResume.
@@ -76,7 +76,7 @@ _raceSkinSelectStub:
         push    ecx
         push    eax
         push    eax
-        call    __Z10raceSkinAtj
+        call    _raceSkinAt
         add     esp, 4
         mov     edx, eax
         pop     eax
@@ -96,7 +96,7 @@ _raceSkinClampStub:
         jb      1f
         xor     eax, eax
 1:      push    eax
-        call    __Z10raceSkinAtj
+        call    _raceSkinAt
         add     esp, 4
         mov     ecx, eax
         pop     eax
@@ -113,12 +113,12 @@ _raceSkinCall:
         cmp     eax, dword ptr [_gRaceSkinCount]
         jae     1f
         push    eax
-        call    __Z10raceSkinAtj
+        call    _raceSkinAt
         add     esp, 4
         pop     edx
         pop     ecx
         ret
-1:      mov     eax, offset _gUnknownRaceSkin
+1:      mov     eax, dword ptr [_gUnknownRaceSkin]
         pop     edx
         pop     ecx
         ret

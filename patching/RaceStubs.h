@@ -1,8 +1,14 @@
 // The race stubs (RaceStubs.S) and the globals they read, shared with the installer (RacePatches.cpp).
 #pragma once
 
-// C linkage: the stubs are hand-written assembly and refer to these globals by their plain names.
+// C linkage: the stubs are hand-written assembly and refer to these functions and globals by their plain
+// names.
 extern "C" {
+
+// The race lists' entries, read by the stubs; index must be below the list's size. Plain cdecl
+// functions: they may change EAX, ECX, EDX and the flags, and keep EBX, ESI, EDI and EBP.
+const char* raceKeyAt(unsigned int index);
+const char* raceSkinAt(unsigned int index);
 
 // Entered from the game's code by a jump written over it; each ends with a jump to its resume address.
 void raceKeyStub();         // EAX = race number          -> ECX = race key
@@ -11,7 +17,7 @@ void raceSkinSelectStub();  // EAX = zero-based index     -> EDX = skin name, or
 void raceSkinClampStub();   // EAX = zero-based index     -> ECX = skin name, entry 0 when out of range
 void raceNumberStub();      // EAX = race number (+100)   -> EAX without the offset, pushed; ECX = EBP
 // Entered by a call written over the game's code; returns.
-void raceSkinCall();        // ECX = race number          -> EAX = skin name
+void raceSkinCall();  // ECX = race number          -> EAX = skin name
 
 // Fixed at installation; the stubs compare unsigned against them.
 extern unsigned int gRaceSkinCount;
@@ -25,9 +31,9 @@ extern unsigned int gRaceSkinSelectOutResume;  // index out of range
 extern unsigned int gRaceSkinClampResume;
 extern unsigned int gRaceNumberResume;
 
-// Texts for race number 0 and for a number that names no race.
-extern const char gRandomRaceKey[];   // "RANDOM"
-extern const char gDefaultRaceSkin[]; // "Default"
-extern const char gUnknownRaceKey[];  // "UNKNOWN"
-extern const char gUnknownRaceSkin[]; // "Unknown"
+// The texts of patching/RaceTexts.h, for race number 0 and for a number that names no race.
+extern const char* const gRandomRaceKey;    // kRandomRaceKey
+extern const char* const gDefaultRaceSkin;  // kDefaultRaceSkin
+extern const char* const gUnknownRaceKey;   // kUnknownRaceKey
+extern const char* const gUnknownRaceSkin;  // kUnknownRaceSkin
 }

@@ -1,7 +1,8 @@
 // Window, cursor and icon hooks: the game's own title, cursor and icon are swapped for the mod's.
 #include "patching/WindowHooks.h"
 
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
+#include "resources/ResourceNames.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,8 +10,8 @@
 static const char kGameTitle[] = "warcraft iii";
 static const char kGameCursor[] = "blizzardcursor.cur";
 static const char kGameIcon[] = "war3x.ico";
-static const char kLauncherCursor[] = "CorvaneCursor.cur";
-static const char kLauncherIcon[] = "Corvane.ico";
+static const char kLauncherCursor[] = CORVANE_CURSOR;
+static const char kLauncherIcon[] = CORVANE_ICON;
 
 // Null and integer resource identifiers (below 0x10000) are not text and never match.
 static bool isText(LPCSTR value) {

@@ -11,8 +11,9 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 TABLE = ROOT / "launcher" / "ManifestKeys.h"
 STRING = r'"((?:[^"\\]|\\.)*)"'
-ROW = re.compile(r'\{%s,\s*%s,\s*%s,\s*(?:%s|nullptr),\s*(true|false),\s*((?:%s\s*)+)\},'
+ROW = re.compile(r'\{%s,\s*%s,\s*%s,\s*(?:%s|nullptr|(k\w+)),\s*(true|false),\s*((?:%s\s*)+)\},'
                  % (STRING, STRING, STRING, STRING, STRING))
+INCLUDE = re.compile(r'#include "([^"]+)"')
 UINT32 = {"type": "integer", "minimum": 0, "maximum": 4294967295}
 
 
@@ -23,9 +24,17 @@ def c_text(literal):
 def manifest_keys(header=TABLE):
     """The table's rows as dictionaries, in table order."""
     rows = []
-    table = Path(header).read_text(encoding="utf-8").split("kManifestKeys[kManifestKeyCount] = {")[1].split("};")[0]
+    text = Path(header).read_text(encoding="utf-8")
+    constants = {}   # defaults named by a constant of an included header (the race texts)
+    for included in INCLUDE.findall(text):
+        for constant, value in re.findall(r'constexpr char (k\w+)\[\] = %s;' % STRING,
+                                          (ROOT / included).read_text(encoding="utf-8")):
+            constants[constant] = value
+    table = text.split("kManifestKeys[kManifestKeyCount] = {")[1].split("};")[0]
     for match in ROW.finditer(table):
-        parent, name, kind, default, required, description = match.groups()[:6]
+        parent, name, kind, default, constant, required, description = match.groups()[:7]
+        if constant:
+            default = constants[constant]
         description = "".join(c_text(part) for part in re.findall(STRING, description))   # adjacent literals
         rows.append({"parent": c_text(parent), "name": c_text(name), "type": kind, "default": c_text(default),
                      "required": required == "true", "description": description})

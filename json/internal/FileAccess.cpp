@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-static const int kNameAttempts = 16;   // fresh names tried before the folder counts as refusing
+static const int kNameAttempts = 16;  // fresh names tried before the folder counts as refusing
 
 static std::atomic<unsigned> gTemporaryCount{0};
 
@@ -69,7 +69,8 @@ bool createTemporary(const char* path, unsigned attributes, std::string& name, O
 
 bool openInPlace(const char* path, OutputFile& file) {
   // Readers may stay; another writer, or a replacement, waits until this text is complete.
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle =
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   file.system = reinterpret_cast<intptr_t>(handle);
   return true;
@@ -148,7 +149,7 @@ bool createTemporary(const char* path, unsigned attributes, std::string& name, O
     name = temporaryName(path, static_cast<unsigned long>(getpid()));
     int descriptor = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0) {
-      if (attributes) fchmod(descriptor, attributes);   // the replaced file's mode, whatever the umask
+      if (attributes) fchmod(descriptor, attributes);  // the replaced file's mode, whatever the umask
       file.system = descriptor;
       return true;
     }

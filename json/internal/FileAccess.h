@@ -6,10 +6,10 @@
 #include <string>
 
 #ifdef _WIN32
-const char* const kConfigFolder = "Configs";        // made by every exported constructor
-const char* const kConfigPrefix = ".\\configs\\";   // add-on documents live under it (same folder: no case)
+const char* const kConfigFolder = "Configs";       // made by every exported constructor
+const char* const kConfigPrefix = ".\\configs\\";  // add-on documents live under it (same folder: no case)
 #else
-const char* const kConfigFolder = "configs";        // case matters here: the folder the prefix names
+const char* const kConfigFolder = "configs";  // case matters here: the folder the prefix names
 const char* const kConfigPrefix = "./configs/";
 #endif
 

@@ -11,8 +11,8 @@ namespace {
 const size_t kBlockBytes = 64 * 1024;
 
 struct Block {
-  std::atomic<size_t> used;   // bytes handed out; past kBlockBytes once the block is full
-  Block* previous;            // every block stays reachable from the newest one
+  std::atomic<size_t> used;  // bytes handed out; past kBlockBytes once the block is full
+  Block* previous;           // every block stays reachable from the newest one
   unsigned char bytes[kBlockBytes];
 };
 
@@ -25,7 +25,7 @@ static_assert(sizeof(HandleAndRecord) == 5 * sizeof(void*), "a handle and its re
 static_assert(sizeof(HandleAndRecord) % alignof(void*) == 0 && sizeof(SObject_Exp) % alignof(void*) == 0,
               "every piece keeps the next one aligned");
 
-std::atomic<Block*> gBlock{nullptr};   // the block pieces are carved from; earlier ones are full
+std::atomic<Block*> gBlock{nullptr};  // the block pieces are carved from; earlier ones are full
 
 // size bytes that stay allocated for the rest of the process; null when memory ran out.
 void* carve(size_t size) {
@@ -40,7 +40,7 @@ void* carve(size_t size) {
     new (&fresh->used) std::atomic<size_t>(size);
     fresh->previous = block;
     if (gBlock.compare_exchange_strong(block, fresh, std::memory_order_acq_rel)) return fresh->bytes;
-    std::free(fresh);   // another thread put in a block first: carve from that one
+    std::free(fresh);  // another thread put in a block first: carve from that one
   }
 }
 

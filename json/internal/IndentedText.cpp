@@ -11,19 +11,19 @@
 
 namespace {
 
-const int kMaxDecimalPlaces = 324;   // PrettyWriter's default
-const size_t kMaxScalar = 32;        // the longest number or literal, rounded up
+const int kMaxDecimalPlaces = 324;  // PrettyWriter's default
+const size_t kMaxScalar = 32;       // the longest number or literal, rounded up
 const size_t kIndent = 4;
 const char kHex[] = "0123456789ABCDEF";
 
 // PrettyWriter's escapes: 'u' for \u00XX, another letter for \X, 0 for a byte written as it is.
 const char kEscape[256] = {
-    'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'b', 't', 'n', 'u', 'f', 'r', 'u', 'u',   // 00
-    'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u',   // 10
-    0,   0,   '"', 0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,     // 20
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,     // 30
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,     // 40
-    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   '\\', 0,  0,   0,     // 50
+    'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'b', 't', 'n', 'u', 'f',  'r', 'u', 'u',  // 00
+    'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u', 'u',  'u', 'u', 'u',  // 10
+    0,   0,   '"', 0,   0,   0,   0,   0,   0,   0,   0,   0,   0,    0,   0,   0,    // 20
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,    0,   0,   0,    // 30
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,    0,   0,   0,    // 40
+    0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   '\\', 0,   0,   0,    // 50
 };
 
 char* escaped(char* at, unsigned char c) {
@@ -97,7 +97,7 @@ bool writeScalar(TextOutput& output, const JsonValue& value) {
 // A line break and the indentation of a level, after a comma when it is not the first entry.
 void writeLine(TextOutput& output, bool comma, size_t level) {
   size_t indent = level * kIndent;
-  if (indent + 2 > kTextBufferSize) {   // past 16,000 levels: a piece at a time
+  if (indent + 2 > kTextBufferSize) {  // past 16,000 levels: a piece at a time
     writeLine(output, comma, 0);
     for (size_t i = 0; i < level; ++i) {
       char* at = output.room(kIndent);
@@ -109,7 +109,7 @@ void writeLine(TextOutput& output, bool comma, size_t level) {
   char* at = output.room(indent + 2);
   if (comma) *at++ = ',';
   *at++ = '\n';
-  for (size_t i = 0; i < level; ++i, at += kIndent) memcpy(at, "    ", kIndent);   // a 4-byte store each
+  for (size_t i = 0; i < level; ++i, at += kIndent) memcpy(at, "    ", kIndent);  // a 4-byte store each
   output.commit(at);
 }
 
@@ -153,13 +153,13 @@ void TextOutput::flush() {
 bool writeIndented(const JsonValue& root, TextOutput& output, TextShape& shape) {
   struct Level {
     const JsonValue* container;
-    rapidjson::SizeType next;   // the member or element to write next
+    rapidjson::SizeType next;  // the member or element to write next
   };
   std::vector<Level> open;
   open.reserve(shape.depth);
   const JsonValue* value = &root;
   for (;;) {
-    if (output.failed) return false;   // checked once a value, so a text past the cap stops soon after
+    if (output.failed) return false;  // checked once a value, so a text past the cap stops soon after
     if (value && (value->IsObject() || value->IsArray())) {
       writeByte(output, value->IsObject() ? '{' : '[');
       open.push_back({value, 0});

@@ -9,8 +9,8 @@
 #include <cstddef>
 
 const size_t kTextBufferSize = 65536;
-const size_t kMaxTextSize = 256u << 20;   // a longer text is never written: deep nesting grows it with the
-                                          // square of the depth
+const size_t kMaxTextSize = 256u << 20;  // a longer text is never written: deep nesting grows it with the
+                                         // square of the depth
 
 // The text's way out: kTextBufferSize bytes in front of a file, or of nothing when a text is only
 // measured. It counts the bytes, and takes none once the count passes kMaxTextSize or a write has

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-constexpr int kSplashWidth = 500;   // the window, and the built-in picture, are this size
+constexpr int kSplashWidth = 500;  // the window, and the built-in picture, are this size
 constexpr int kSplashHeight = 400;
 constexpr COLORREF kSplashTextColour = RGB(240, 200, 0);
 

@@ -14,8 +14,8 @@ void __real_free(void* block);
 
 namespace {
 
-std::atomic<long> gAsked{0};        // allocations asked for since the last failAllocation
-std::atomic<long> gFailing{0};      // the one of them that fails; 0: none
+std::atomic<long> gAsked{0};    // allocations asked for since the last failAllocation
+std::atomic<long> gFailing{0};  // the one of them that fails; 0: none
 std::atomic<long long> gLive{0};
 std::atomic<long long> gPeak{0};
 
@@ -54,7 +54,7 @@ void* __wrap_calloc(size_t count, size_t size) {
 }
 
 void* __wrap_realloc(void* block, size_t size) {
-  if (size != 0 && refused()) return nullptr;   // the old block stays, as a failed realloc leaves it
+  if (size != 0 && refused()) return nullptr;  // the old block stays, as a failed realloc leaves it
   long long before = sizeOf(block);
   void* moved = __real_realloc(block, size);
   if (moved || size == 0) account(sizeOf(moved) - before);

@@ -13,12 +13,12 @@ size_t readableFrom(DWORD address) {
   MEMORY_BASIC_INFORMATION region;
   if (address == 0 || !VirtualQuery((const void*)address, &region, sizeof region)) return 0;
   if (region.State != MEM_COMMIT || (region.Protect & (PAGE_GUARD | PAGE_NOACCESS))) return 0;
-  const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                         PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE |
+                         PAGE_EXECUTE_WRITECOPY;
   if (!(region.Protect & readable)) return 0;
   return (DWORD)region.BaseAddress + region.RegionSize - address;
 }
-}
+}  // namespace
 
 std::string textAt(DWORD address) {
   size_t available = readableFrom(address);

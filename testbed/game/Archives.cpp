@@ -27,16 +27,16 @@ std::string archiveName(HANDLE archive) {
 
 std::string openedLine(const char* path, DWORD result, HANDLE archive, const char* via) {
   bool exists = GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-  return std::string("exists=") + (exists ? "yes" : "no") + " result=" + std::to_string(result) +
-         " via=" + via + " name=" + (result && archive ? archiveName(archive) : "-");
+  return std::string("exists=") + (exists ? "yes" : "no") + " result=" + std::to_string(result) + " via=" + via +
+         " name=" + (result && archive ? archiveName(archive) : "-");
 }
 
 std::string loadedLine(const char* name) {
   void* buffer = nullptr;
   DWORD size = 0;
   if (!StormLoadFile(name, &buffer, &size, 0, nullptr)) return "missing";
-  std::string line = "loaded size=" + std::to_string(size) +
-                     " text=" + (buffer ? firstLine((const char*)buffer, size) : "-");
+  std::string line =
+      "loaded size=" + std::to_string(size) + " text=" + (buffer ? firstLine((const char*)buffer, size) : "-");
   if (buffer) StormUnloadFile(buffer);
   return line;
 }
@@ -54,7 +54,7 @@ std::string openLine(const char* name) {
   StormCloseFile(file);
   return "opened size=" + std::to_string(size) + " text=" + firstLine(data, read) + " archive=" + from;
 }
-}
+}  // namespace
 
 void openArchives(ReportWriter& report, GameArchives& archives) {
   ArchiveOpenRequest request = {};

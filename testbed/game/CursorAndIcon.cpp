@@ -51,7 +51,7 @@ void hashBits(HBITMAP bitmap, DWORD& hash) {
   if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
   std::vector<unsigned char> bits((size_t)info.bmWidthBytes * info.bmHeight);
   LONG got = GetBitmapBits(bitmap, (LONG)bits.size(), bits.data());
-  for (LONG i = 0; i < got; ++i) hash = (hash ^ bits[i]) * 16777619u;   // FNV-1a
+  for (LONG i = 0; i < got; ++i) hash = (hash ^ bits[i]) * 16777619u;  // FNV-1a
 }
 
 Picture pictureOf(HICON icon) {
@@ -99,7 +99,7 @@ std::string describeIcon(HICON icon, const std::vector<KnownPicture>& known) {
 void release(HANDLE icon) {
   if (icon) DestroyIcon((HICON)icon);
 }
-}
+}  // namespace
 
 GamePictures reportCursorsAndIcons(ReportWriter& report) {
   GamePictures kept;
@@ -111,9 +111,9 @@ GamePictures reportCursorsAndIcons(ReportWriter& report) {
   }
 
   std::vector<Known> cursors = {
-    {"corvane", real.loadCursor(exe, kCursorLauncher)},
-    {"blizzard", real.loadCursor(exe, kCursorGame)},
-    {"arrow", real.loadCursor(nullptr, IDC_ARROW)},
+      {"corvane", real.loadCursor(exe, kCursorLauncher)},
+      {"blizzard", real.loadCursor(exe, kCursorGame)},
+      {"arrow", real.loadCursor(nullptr, IDC_ARROW)},
   };
   report.put("cursor.corvane.real", cursors[0].handle ? "present" : "null");
   report.put("cursor.blizzard.real", cursors[1].handle ? "present" : "null");
@@ -126,9 +126,9 @@ GamePictures reportCursorsAndIcons(ReportWriter& report) {
   HANDLE gameIcon = real.loadImage(exe, kIconGame, IMAGE_ICON, 32, 32, 0);
   HANDLE applicationIcon = real.loadImage(nullptr, (LPCSTR)IDI_APPLICATION, IMAGE_ICON, 0, 0, LR_SHARED);
   std::vector<KnownPicture> icons = {
-    {"corvane", pictureOf((HICON)launcherIcon)},
-    {"war3x", pictureOf((HICON)gameIcon)},
-    {"application", pictureOf((HICON)applicationIcon)},
+      {"corvane", pictureOf((HICON)launcherIcon)},
+      {"war3x", pictureOf((HICON)gameIcon)},
+      {"application", pictureOf((HICON)applicationIcon)},
   };
   report.put("icon.corvane.real", describeIcon((HICON)launcherIcon, icons));
   report.put("icon.war3x.real", describeIcon((HICON)gameIcon, icons));
@@ -139,7 +139,7 @@ GamePictures reportCursorsAndIcons(ReportWriter& report) {
   report.put("icon.other", describeIcon((HICON)icon, icons));
   release(icon);
   icon = LoadImageA(nullptr, (LPCSTR)IDI_APPLICATION, IMAGE_ICON, 0, 0, LR_SHARED);
-  report.put("icon.application", describeIcon((HICON)icon, icons));   // shared: not released
+  report.put("icon.application", describeIcon((HICON)icon, icons));  // shared: not released
 
   release(launcherIcon);
   release(gameIcon);

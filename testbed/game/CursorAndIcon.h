@@ -9,8 +9,8 @@
 
 // What the game went on with: its icon and cursor as it loaded them through its imports.
 struct GamePictures {
-  HICON icon = nullptr;       // war3x.ico, 32x32; the caller destroys it
-  HCURSOR cursor = nullptr;   // BlizzardCursor.cur (shared)
+  HICON icon = nullptr;      // war3x.ico, 32x32; the caller destroys it
+  HCURSOR cursor = nullptr;  // BlizzardCursor.cur (shared)
 };
 
 // cursor.* and icon.* lines (see README.md).

@@ -41,7 +41,7 @@ std::string reportVersion(ReportWriter& report, HMODULE game) {
   report.put("version.src", sourceOf(text, game));
   return textAt(text);
 }
-}
+}  // namespace
 
 // The cdecl variant leaves its argument on the stack for the caller to remove.
 #ifdef GAME_MAIN_CDECL
@@ -54,7 +54,7 @@ std::string reportVersion(ReportWriter& report, HMODULE game) {
 extern "C" BOOL GAME_MAIN_CONVENTION GameMain(HMODULE module) {
   ReportWriter report;
   if (!report.open(kFileName)) return FALSE;
-  size_t launcherCalls = traceLines();   // the archive library's calls so far were the launcher's
+  size_t launcherCalls = traceLines();  // the archive library's calls so far were the launcher's
   report.put("report", "Corvane stand-in game");
   reportModule(report, module);
   reportPatchSites(report, module);

@@ -32,7 +32,7 @@ std::string branchTarget(const unsigned char* site, HMODULE game) {
   if (source == "game") source += "+" + rvaText(target - (DWORD)game);
   return source;
 }
-}
+}  // namespace
 
 void reportPatchSites(ReportWriter& report, HMODULE game) {
   const unsigned char* base = (const unsigned char*)game;

@@ -10,8 +10,8 @@ constexpr int kExportDirectory = 0;
 constexpr int kImportDirectory = 1;
 constexpr int kRelocationDirectory = 5;
 constexpr uint16_t kRelocHighLow = 3;
-constexpr uint32_t kMaxNames = 65536;   // bound on every walk over a table read from the file
-}
+constexpr uint32_t kMaxNames = 65536;  // bound on every walk over a table read from the file
+}  // namespace
 
 bool PeFile::readU16(uint32_t offset, uint16_t& value) const {
   if (offset > bytes.size() || bytes.size() - offset < 2) return false;
@@ -99,7 +99,7 @@ std::vector<PeImport> PeFile::imports() const {
     readU32(descriptor, lookup);
     readU32(descriptor + 12, nameRva);
     readU32(descriptor + 16, slots);
-    if (nameRva == 0 && slots == 0) break;   // the all-zero descriptor ends the table
+    if (nameRva == 0 && slots == 0) break;  // the all-zero descriptor ends the table
     PeImport import;
     textAt(nameRva, import.dll);
     uint32_t thunks = lookup ? lookup : slots;
@@ -112,7 +112,7 @@ std::vector<PeImport> PeFile::imports() const {
         entry.byOrdinal = true;
         entry.ordinal = (uint16_t)(value & 0xFFFF);
       } else {
-        textAt(value + 2, entry.name);   // past the two-byte hint
+        textAt(value + 2, entry.name);  // past the two-byte hint
       }
       import.entries.push_back(entry);
     }

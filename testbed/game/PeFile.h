@@ -15,9 +15,9 @@ struct PeSection {
 
 struct PeImportEntry {
   bool byOrdinal = false;
-  uint16_t ordinal = 0;       // when byOrdinal
-  std::string name;           // otherwise
-  uint32_t slotRva = 0;       // RVA of its import address table slot
+  uint16_t ordinal = 0;  // when byOrdinal
+  std::string name;      // otherwise
+  uint32_t slotRva = 0;  // RVA of its import address table slot
 };
 
 struct PeImport {
@@ -53,7 +53,7 @@ private:
 
   std::string bytes;
   uint32_t base = 0;
-  uint32_t optionalHeader = 0;   // file offset of the optional header
+  uint32_t optionalHeader = 0;  // file offset of the optional header
   uint32_t directoryCount = 0;
   std::vector<PeSection> sectionList;
 };

@@ -16,31 +16,31 @@ enum class Reg { None, Eax, Ecx, Edx };
 enum class Inputs { Numbers, Indexes, Gate };
 
 struct Site {
-  const char* key;       // report key prefix
-  uint32_t entry;        // RVA entered by a jump
-  Reg input;             // register that takes the case's value
-  Reg text;              // register that leaves with a text, if any
+  const char* key;  // report key prefix
+  uint32_t entry;   // RVA entered by a jump
+  Reg input;        // register that takes the case's value
+  Reg text;         // register that leaves with a text, if any
   Inputs inputs;
-  uint32_t slotKind;     // EDX at entry for the race slot block (else the pattern)
+  uint32_t slotKind;  // EDX at entry for the race slot block (else the pattern)
 };
 
 const Site kSites[] = {
-  {"race.key", kEntryKey, Reg::Eax, Reg::Ecx, Inputs::Numbers, kInEdx},
-  {"race.skin", kEntrySkin, Reg::Eax, Reg::Edx, Inputs::Numbers, kInEdx},
-  {"race.select", kEntrySelect, Reg::Eax, Reg::Edx, Inputs::Indexes, kInEdx},
-  {"race.clamp", kEntryClamp, Reg::Eax, Reg::Ecx, Inputs::Indexes, kInEdx},
-  {"race.call", kEntryCall, Reg::Ecx, Reg::Eax, Inputs::Numbers, kInEdx},
-  {"race.number", kEntryNumber, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.slot", kEntrySlot, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.slot12", kEntrySlot, Reg::Eax, Reg::None, Inputs::Numbers, kSlotKind12},
-  {"race.pick", kEntryPick, Reg::Ecx, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.swap", kEntrySwap, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.limit", kEntryLimit, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.cap", kEntryCap, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.count", kEntryCount, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
-  {"race.decode", kEntryDecode, Reg::Ecx, Reg::None, Inputs::Numbers, kInEdx},
-  {"gate.4E3BFA", kEntryGateA, Reg::Eax, Reg::None, Inputs::Gate, kInEdx},
-  {"gate.59B3E4", kEntryGateB, Reg::Eax, Reg::None, Inputs::Gate, kInEdx},
+    {"race.key", kEntryKey, Reg::Eax, Reg::Ecx, Inputs::Numbers, kInEdx},
+    {"race.skin", kEntrySkin, Reg::Eax, Reg::Edx, Inputs::Numbers, kInEdx},
+    {"race.select", kEntrySelect, Reg::Eax, Reg::Edx, Inputs::Indexes, kInEdx},
+    {"race.clamp", kEntryClamp, Reg::Eax, Reg::Ecx, Inputs::Indexes, kInEdx},
+    {"race.call", kEntryCall, Reg::Ecx, Reg::Eax, Inputs::Numbers, kInEdx},
+    {"race.number", kEntryNumber, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.slot", kEntrySlot, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.slot12", kEntrySlot, Reg::Eax, Reg::None, Inputs::Numbers, kSlotKind12},
+    {"race.pick", kEntryPick, Reg::Ecx, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.swap", kEntrySwap, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.limit", kEntryLimit, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.cap", kEntryCap, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.count", kEntryCount, Reg::Eax, Reg::None, Inputs::Numbers, kInEdx},
+    {"race.decode", kEntryDecode, Reg::Ecx, Reg::None, Inputs::Numbers, kInEdx},
+    {"gate.4E3BFA", kEntryGateA, Reg::Eax, Reg::None, Inputs::Gate, kInEdx},
+    {"gate.59B3E4", kEntryGateB, Reg::Eax, Reg::None, Inputs::Gate, kInEdx},
 };
 
 // What a capture point's code did to the stack: one word pushed (which), or one frame word
@@ -51,10 +51,10 @@ struct ExitRule {
   StackRule rule;
 };
 const ExitRule kExitRules[] = {
-  {kExitKey, StackRule::PushIncomingEsi},        {kExitSelectOut, StackRule::PushIncomingEsi},
-  {kExitNumber, StackRule::PushOutgoingEax},     {kExitSwapLauncher, StackRule::PushIncomingEsi},
-  {kExitSwapGame, StackRule::PushIncomingEsi},   {kExitSlotLauncher, StackRule::FrameWord1IsEax},
-  {kExitSlotGame, StackRule::FrameWord2IsEax},
+    {kExitKey, StackRule::PushIncomingEsi},      {kExitSelectOut, StackRule::PushIncomingEsi},
+    {kExitNumber, StackRule::PushOutgoingEax},   {kExitSwapLauncher, StackRule::PushIncomingEsi},
+    {kExitSwapGame, StackRule::PushIncomingEsi}, {kExitSlotLauncher, StackRule::FrameWord1IsEax},
+    {kExitSlotGame, StackRule::FrameWord2IsEax},
 };
 
 // The player record that race.slot reads through ECX.
@@ -73,8 +73,7 @@ std::vector<uint32_t> inputsFor(Inputs kind, uint32_t n) {
   } else if (kind == Inputs::Indexes) {
     for (uint32_t v : {0u, 1u, 2u, 3u, 4u, n - 1, n, 0xFFFFFFFFu}) addUnique(values, v);
   } else {
-    for (uint32_t v : {0u, 1u, 2u, 3u, 4u, 5u, n, n + 1, 99u, 100u, 101u, 100 + n, 104u, 105u, 200u,
-                       0xFFFFFFFFu})
+    for (uint32_t v : {0u, 1u, 2u, 3u, 4u, 5u, n, n + 1, 99u, 100u, 101u, 100 + n, 104u, 105u, 200u, 0xFFFFFFFFu})
       addUnique(values, v);
   }
   return values;
@@ -108,7 +107,8 @@ bool stackAsExpected(const RaceEntry& entry, const RaceExit& seen, StackRule rul
 }
 
 // The text at the site's output register when that register changed, with where it lies; "-" else.
-std::string textRead(const Site& site, const RaceEntry& entry, const RaceExit& seen, HMODULE game, std::string* source) {
+std::string textRead(const Site& site, const RaceEntry& entry, const RaceExit& seen, HMODULE game,
+                     std::string* source) {
   if (source) *source = "-";
   if (site.text == Reg::None) return "-";
   RaceRegisters in = entry.in, out = seen.out;
@@ -129,12 +129,11 @@ std::string caseLine(const Site& site, const RaceEntry& entry, const RaceExit& s
            " esp=%ld stack=%s",
            source.c_str(), (unsigned long)exit, (unsigned long)seen.out.eax, (unsigned long)seen.out.ecx,
            (unsigned long)seen.out.edx, (unsigned long)seen.out.ebx, (unsigned long)seen.out.esi,
-           (unsigned long)seen.out.edi, (unsigned long)seen.out.ebp,
-           (long)((int32_t)(seen.esp - seen.entryEsp)),
+           (unsigned long)seen.out.edi, (unsigned long)seen.out.ebp, (long)((int32_t)(seen.esp - seen.entryEsp)),
            stackAsExpected(entry, seen, ruleFor(exit)) ? "ok" : "bad");
   return text + line;
 }
-}
+}  // namespace
 
 std::vector<SceneRace> reportRaces(ReportWriter& report, HMODULE game) {
   const DWORD base = (DWORD)game;
@@ -160,7 +159,7 @@ std::vector<SceneRace> reportRaces(ReportWriter& report, HMODULE game) {
       if (value <= n && site.entry == kEntrySkin) races[value].skin = textRead(site, entry, gRaceSeen, game, nullptr);
     }
   }
-  races.push_back(races.front());   // the random race last, as the game lists it
+  races.push_back(races.front());  // the random race last, as the game lists it
   races.erase(races.begin());
   return races;
 }

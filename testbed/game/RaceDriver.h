@@ -14,7 +14,7 @@ static_assert(sizeof(RaceRegisters) == 28, "RaceDriver.S addresses the registers
 // Where and how a run starts. The four frame words are pushed below the harness's own frame, so at
 // entry [esp] = frame[0], [esp + 4] = frame[1], and so on.
 struct RaceEntry {
-  uint32_t address;           // absolute address jumped to
+  uint32_t address;  // absolute address jumped to
   RaceRegisters in;
   uint32_t frame[4];
 };
@@ -22,14 +22,15 @@ static_assert(offsetof(RaceEntry, in) == 4 && offsetof(RaceEntry, frame) == 32, 
 
 // What a capture point saw.
 struct RaceExit {
-  uint32_t returnAddress;     // the capture point's address + 5 (its call returns there)
+  uint32_t returnAddress;  // the capture point's address + 5 (its call returns there)
   RaceRegisters out;
-  uint32_t esp;               // stack pointer at the capture point
-  uint32_t entryEsp;          // stack pointer when the site was entered
-  uint32_t words[6];          // [esp], [esp + 4], ... at the capture point
+  uint32_t esp;       // stack pointer at the capture point
+  uint32_t entryEsp;  // stack pointer when the site was entered
+  uint32_t words[6];  // [esp], [esp + 4], ... at the capture point
 };
-static_assert(offsetof(RaceExit, out) == 4 && offsetof(RaceExit, esp) == 32 &&
-              offsetof(RaceExit, entryEsp) == 36 && offsetof(RaceExit, words) == 40, "RaceDriver.S");
+static_assert(offsetof(RaceExit, out) == 4 && offsetof(RaceExit, esp) == 32 && offsetof(RaceExit, entryEsp) == 36 &&
+                  offsetof(RaceExit, words) == 40,
+              "RaceDriver.S");
 
 extern "C" {
 // Jumps to entry->address with the registers and frame of the entry; returns when the code reaches

@@ -14,10 +14,10 @@ constexpr const char* kFileName = "GameReport.txt";
 
 // ---- Window, cursor, icon
 constexpr const char* kWindowClass = "Warcraft III";
-constexpr const char* kTitleCreate = "Warcraft III";    // CreateWindowExA          -> title.create
-constexpr const char* kTitleUpper = "WARCRAFT III";     // SetWindowTextA           -> title.upper
-constexpr const char* kTitleOther = "Warcraft III ";    // with a trailing blank    -> title.other
-                                                        // SetWindowTextA(null)     -> title.null
+constexpr const char* kTitleCreate = "Warcraft III";  // CreateWindowExA          -> title.create
+constexpr const char* kTitleUpper = "WARCRAFT III";   // SetWindowTextA           -> title.upper
+constexpr const char* kTitleOther = "Warcraft III ";  // with a trailing blank    -> title.other
+                                                      // SetWindowTextA(null)     -> title.null
 constexpr const char* kCursorGame = "BlizzardCursor.cur";
 constexpr const char* kCursorOther = "OtherCursor.cur";
 constexpr const char* kCursorLauncher = "CorvaneCursor.cur";
@@ -26,17 +26,17 @@ constexpr const char* kIconOther = "war3.ico";
 constexpr const char* kIconLauncher = "Corvane.ico";
 
 // ---- Archives opened through the two call sites, and the files asked for
-constexpr const char* kArchiveEx = "War3.mpq";          // through 0xE5F0 (ordinal 293)
+constexpr const char* kArchiveEx = "War3.mpq";  // through 0xE5F0 (ordinal 293)
 constexpr uint32_t kArchiveExPriority = 2;
-constexpr const char* kArchive = "War3x.mpq";           // through 0xE5FF (ordinal 266)
+constexpr const char* kArchive = "War3x.mpq";  // through 0xE5FF (ordinal 266)
 constexpr uint32_t kArchivePriority = 3;
 // Asked for with ordinal 279 (file.NAME), in this order.
 constexpr const char* kLoadedFiles[] = {
-  "UI\\Widgets\\Glues\\icon-map-test.blp",
-  "ui\\widgets\\glues\\ICON-MAP.blp",
-  "war3mapIcon.blp",
-  "Identity.txt",
-  "Missing\\Nothing.txt",
+    "UI\\Widgets\\Glues\\icon-map-test.blp",
+    "ui\\widgets\\glues\\ICON-MAP.blp",
+    "war3mapIcon.blp",
+    "Identity.txt",
+    "Missing\\Nothing.txt",
 };
 // Opened and read with ordinals 267, 265, 269, 264, 275, 253 (open.NAME).
 constexpr const char* kOpenedFiles[] = {"Identity.txt"};
@@ -91,15 +91,14 @@ struct Region {
   bool decides;
 };
 constexpr Region kRegions[] = {
-  {0xE5F0, 5, true},   {0xE5FF, 5, true},   {0x4E3BFA, 3, true},  {0x59B3E4, 8, true},
-  {0x3A2853, 5, true}, {0x58AA02, 5, true}, {0x5A3D84, 5, true},  {0x31F5D3, 5, true},
-  {0x5A0DE5, 5, true}, {0x55958F, 5, true}, {0x5BED8E, 2, true},  {0x55926A, 30, true},
-  {0x3A31E2, 7, true}, {0x3A31F6, 1, false}, {0x3A3210, 26, true}, {0x3A322B, 1, true},
-  {0x599BCC, 6, true}, {0x5C0A1B, 6, true}, {0x5C0A25, 5, true},  {0x3C11E5, 1, true},
-  {0x3C11EA, 1, true}, {0x3C11B7, 1, true}, {0x3C11B9, 5, true},  {0x5BF4E3, 1, true},
+    {0xE5F0, 5, true},   {0xE5FF, 5, true},    {0x4E3BFA, 3, true}, {0x59B3E4, 8, true},  {0x3A2853, 5, true},
+    {0x58AA02, 5, true}, {0x5A3D84, 5, true},  {0x31F5D3, 5, true}, {0x5A0DE5, 5, true},  {0x55958F, 5, true},
+    {0x5BED8E, 2, true}, {0x55926A, 30, true}, {0x3A31E2, 7, true}, {0x3A31F6, 1, false}, {0x3A3210, 26, true},
+    {0x3A322B, 1, true}, {0x599BCC, 6, true},  {0x5C0A1B, 6, true}, {0x5C0A25, 5, true},  {0x3C11E5, 1, true},
+    {0x3C11EA, 1, true}, {0x3C11B7, 1, true},  {0x3C11B9, 5, true}, {0x5BF4E3, 1, true},
 };
 // Sites whose first byte may be a call (E8) or jump (E9) with a 32-bit displacement: target.RVA.
-constexpr uint32_t kBranchSites[] = {0xE5F0, 0xE5FF, 0x3A2853, 0x58AA02, 0x5A3D84,
+constexpr uint32_t kBranchSites[] = {0xE5F0,   0xE5FF,   0x3A2853, 0x58AA02, 0x5A3D84,
                                      0x31F5D3, 0x5A0DE5, 0x599BCC, 0x559283};
 
 // The report as a map from key to value; a later line with the same key wins.

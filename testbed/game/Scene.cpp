@@ -5,10 +5,10 @@
 namespace {
 // ---- Colours
 const COLORREF kBackdropTop = RGB(14, 44, 42), kBackdropBottom = RGB(4, 14, 16);
-const COLORREF kBand = RGB(7, 25, 26);           // header and footer
+const COLORREF kBand = RGB(7, 25, 26);  // header and footer
 const COLORREF kPanel = RGB(9, 31, 31);
-const COLORREF kPlate = RGB(17, 50, 48);         // one row
-const COLORREF kSlot = RGB(3, 12, 13);           // behind the icon and the cursor
+const COLORREF kPlate = RGB(17, 50, 48);  // one row
+const COLORREF kSlot = RGB(3, 12, 13);    // behind the icon and the cursor
 const COLORREF kGold = RGB(232, 198, 106), kGoldDim = RGB(150, 118, 52), kBadge = RGB(205, 168, 76);
 const COLORREF kParchment = RGB(240, 231, 206), kTeal = RGB(128, 178, 166), kTealDim = RGB(48, 96, 88);
 const COLORREF kInk = RGB(22, 18, 10);
@@ -18,13 +18,13 @@ struct FontSpec {
   int height;
   int weight;
   const char* face;
-  int spacing;   // extra pixels between characters
+  int spacing;  // extra pixels between characters
 };
 enum { kTitleFont, kHeadingFont, kNoteFont, kNameFont, kBadgeFont, kTagFont, kTextFont };
 const FontSpec kFonts[] = {
-  {30, FW_BOLD, "DejaVu Serif", 0},   {15, FW_BOLD, "DejaVu Serif", 2}, {11, FW_NORMAL, "DejaVu Sans", 1},
-  {20, FW_NORMAL, "DejaVu Serif", 0}, {14, FW_BOLD, "DejaVu Sans", 0},  {10, FW_BOLD, "DejaVu Sans", 1},
-  {13, FW_NORMAL, "DejaVu Sans", 0},
+    {30, FW_BOLD, "DejaVu Serif", 0},   {15, FW_BOLD, "DejaVu Serif", 2}, {11, FW_NORMAL, "DejaVu Sans", 1},
+    {20, FW_NORMAL, "DejaVu Serif", 0}, {14, FW_BOLD, "DejaVu Sans", 0},  {10, FW_BOLD, "DejaVu Sans", 1},
+    {13, FW_NORMAL, "DejaVu Sans", 0},
 };
 
 // ---- Layout
@@ -72,7 +72,8 @@ void text(HDC dc, const std::string& value, RECT r, int font, COLORREF colour, U
   SetTextCharacterExtra(dc, spec.spacing);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
-  DrawTextA(dc, value.c_str(), (int)value.size(), &r, align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  DrawTextA(dc, value.c_str(), (int)value.size(), &r,
+            align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
   SelectObject(dc, previous);
   DeleteObject(made);
 }
@@ -154,7 +155,8 @@ void addArchives(std::vector<SceneItem>& items, const std::vector<SceneArchive>&
 void plates(HDC dc, const std::vector<SceneItem>& items) {
   for (const SceneItem& item : items) {
     if (item.role == SceneRole::RaceSkin || item.role == SceneRole::MoreRaces) {
-      RECT plate = rectAt(kRacePanel.left + 16, item.rect.top - 3, kRacePanel.right - 16, item.rect.top - 3 + kRacePlateHeight);
+      RECT plate =
+          rectAt(kRacePanel.left + 16, item.rect.top - 3, kRacePanel.right - 16, item.rect.top - 3 + kRacePlateHeight);
       fill(dc, plate, kPlate);
       frame(dc, plate, kTealDim);
     } else if (item.role == SceneRole::ArchivePath || item.role == SceneRole::MoreArchives) {
@@ -165,18 +167,18 @@ void plates(HDC dc, const std::vector<SceneItem>& items) {
     }
   }
 }
-}
+}  // namespace
 
 std::vector<SceneItem> sceneItems(const SceneContent& content) {
   std::vector<SceneItem> items;
-  items.push_back(textItem(SceneRole::Title, 0, rectAt(92, 16, 600, 58), kBand, kTitleFont, kGold, DT_LEFT,
-                           content.title));
+  items.push_back(
+      textItem(SceneRole::Title, 0, rectAt(92, 16, 600, 58), kBand, kTitleFont, kGold, DT_LEFT, content.title));
   items.push_back({SceneRole::Icon, 0, pictureIn(kIconSlot), kSlot, 0, 0, 0, "", content.icon});
   items.push_back({SceneRole::Cursor, 0, pictureIn(kCursorSlot), kSlot, 0, 0, 0, "", content.cursor});
   addRaces(items, content.races);
   addArchives(items, content.archives);
-  items.push_back(textItem(SceneRole::Version, 0, rectAt(440, 556, 772, 582), kBand, kTextFont, kGold, DT_RIGHT,
-                           content.version));
+  items.push_back(
+      textItem(SceneRole::Version, 0, rectAt(440, 556, 772, 582), kBand, kTextFont, kGold, DT_RIGHT, content.version));
   return items;
 }
 
@@ -209,8 +211,7 @@ void paintScene(HDC dc, const SceneContent& content) {
   fill(dc, kFooter, kBand);
   fill(dc, rectAt(0, kFooter.top - 2, kSceneWidth, kFooter.top), kGoldDim);
   text(dc, "Stand-in Game.dll", rectAt(28, 538, 360, 560), kHeadingFont, kGoldDim, DT_LEFT);
-  text(dc, "what GameMain read through the launcher's patches", rectAt(28, 560, 420, 580), kNoteFont, kTeal,
-       DT_LEFT);
+  text(dc, "what GameMain read through the launcher's patches", rectAt(28, 560, 420, 580), kNoteFont, kTeal, DT_LEFT);
   text(dc, "VERSION", rectAt(600, 538, 772, 554), kNoteFont, kTeal, DT_RIGHT);
 
   std::vector<SceneItem> items = sceneItems(content);

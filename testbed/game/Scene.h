@@ -10,13 +10,13 @@
 
 struct SceneRace {
   unsigned number;
-  std::string key, skin;   // as the game's code read them for that number
+  std::string key, skin;  // as the game's code read them for that number
 };
 
 struct SceneArchive {
   unsigned priority;
-  std::string path;        // as it was opened
-  std::string openedBy;    // "launcher" (before GameMain) or "game"
+  std::string path;      // as it was opened
+  std::string openedBy;  // "launcher" (before GameMain) or "game"
 };
 
 struct SceneContent {
@@ -29,21 +29,31 @@ struct SceneContent {
 };
 
 enum class SceneRole {
-  Title, Icon, Cursor, Version, RaceNumber, RaceSkin, RaceKey, MoreRaces, ArchivePriority, ArchivePath,
-  ArchiveOpener, MoreArchives
+  Title,
+  Icon,
+  Cursor,
+  Version,
+  RaceNumber,
+  RaceSkin,
+  RaceKey,
+  MoreRaces,
+  ArchivePriority,
+  ArchivePath,
+  ArchiveOpener,
+  MoreArchives
 };
 
 // One value in its place: the rectangle is filled with background, then the text or picture drawn.
 struct SceneItem {
   SceneRole role;
-  size_t index;          // the race's or archive's place in the content; 0 for the others
-  RECT rect;             // in client coordinates
+  size_t index;  // the race's or archive's place in the content; 0 for the others
+  RECT rect;     // in client coordinates
   COLORREF background;
-  int font;              // for texts
+  int font;  // for texts
   COLORREF color;
-  UINT align;            // DT_LEFT, DT_CENTER or DT_RIGHT
+  UINT align;  // DT_LEFT, DT_CENTER or DT_RIGHT
   std::string text;
-  HICON picture;         // for the icon and the cursor
+  HICON picture;  // for the icon and the cursor
 };
 
 constexpr int kSceneWidth = 800;

@@ -50,7 +50,7 @@ long closed(const std::string& line) {
   if (line.compare(0, 18, "252 CloseArchive A") != 0 || numberAfter(line, " -> ") != 1) return 0;
   return atol(line.c_str() + 18);
 }
-}
+}  // namespace
 
 size_t traceLines() {
   return traceLinesRead().size();

@@ -11,7 +11,7 @@ void* stormOrdinal(WORD ordinal) {
   if (!storm) storm = LoadLibraryA("Storm.dll");
   return storm ? (void*)GetProcAddress(storm, MAKEINTRESOURCEA(ordinal)) : nullptr;
 }
-}
+}  // namespace
 
 extern "C" {
 BOOL __stdcall StormCloseArchive(HANDLE archive) {

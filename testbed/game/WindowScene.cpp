@@ -8,8 +8,8 @@
 using namespace GameReport;
 
 namespace {
-constexpr DWORD kShownFor = 1500;     // milliseconds, so that a screenshot can catch the window
-constexpr DWORD kHoldLimit = 60000;   // milliseconds the window waits at most for its screenshot
+constexpr DWORD kShownFor = 1500;    // milliseconds, so that a screenshot can catch the window
+constexpr DWORD kHoldLimit = 60000;  // milliseconds the window waits at most for its screenshot
 DWORD gShownSince = 0;
 SceneContent gScene;
 
@@ -68,7 +68,7 @@ bool saveClient(HWND window, const std::string& path) {
   HGDIOBJ previous = SelectObject(memory, bitmap);
   bool copied = bitmap && BitBlt(memory, 0, 0, client.right, client.bottom, windowDc, 0, 0, SRCCOPY);
   GdiFlush();
-  for (DWORD i = 3; copied && i < size; i += 4) ((BYTE*)bits)[i] = 0xFF;   // opaque, for picture viewers
+  for (DWORD i = 3; copied && i < size; i += 4) ((BYTE*)bits)[i] = 0xFF;  // opaque, for picture viewers
   FILE* out = copied ? fopen(path.c_str(), "wb") : nullptr;
   bool written = out && fwrite(&file, sizeof file, 1, out) == 1 && fwrite(&header, sizeof header, 1, out) == 1 &&
                  fwrite(bits, 1, size, out) == size;
@@ -79,7 +79,7 @@ bool saveClient(HWND window, const std::string& path) {
   ReleaseDC(window, windowDc);
   return written;
 }
-}
+}  // namespace
 
 HWND openWindow(ReportWriter& report, HINSTANCE game) {
   WNDCLASSA windowClass = {};
@@ -91,9 +91,9 @@ HWND openWindow(ReportWriter& report, HINSTANCE game) {
 
   RECT frame = {0, 0, kSceneWidth, kSceneHeight};
   AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-  HWND window = CreateWindowExA(0, kWindowClass, kTitleCreate, WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                                CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                game, nullptr);
+  HWND window =
+      CreateWindowExA(0, kWindowClass, kTitleCreate, WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                      frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, game, nullptr);
   report.put("window", window ? "created" : "failed");
   if (!window) return nullptr;
   gShownSince = GetTickCount();
@@ -106,7 +106,7 @@ HWND openWindow(ReportWriter& report, HINSTANCE game) {
   report.put("title.other", titleOf(window));
   SetWindowTextA(window, nullptr);
   report.put("title.null", titleOf(window));
-  SetWindowTextA(window, kTitleCreate);   // what stays on screen
+  SetWindowTextA(window, kTitleCreate);  // what stays on screen
   report.put("title.final", titleOf(window));
   pumpMessages();
   return window;

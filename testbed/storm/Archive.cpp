@@ -94,7 +94,8 @@ Outcome openArchiveFile(const char* path, Archive** result) {
   }
   if (!outcome.why) {
     archive->blockCount = header.blockTableEntries;
-    outcome = readTable(archive, header.blockTableOffset, archive->blockCount, "(block table)", (void**)&archive->blocks);
+    outcome =
+        readTable(archive, header.blockTableOffset, archive->blockCount, "(block table)", (void**)&archive->blocks);
   }
   if (!outcome.why) {
     archive->path = copyText(path);

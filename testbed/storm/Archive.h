@@ -15,15 +15,15 @@ struct Outcome {
 const Outcome outcomeOk = {nullptr, ERROR_SUCCESS};
 
 struct Archive {
-  Archive* next;              // the search list, highest priority first
+  Archive* next;  // the search list, highest priority first
   HANDLE file;
-  char* path;                 // as given to the open call
+  char* path;  // as given to the open call
   DWORD priority;
-  unsigned id;                // serial number shown in the trace as A<id>
-  unsigned users;             // the open handle plus every file opened from it
-  bool open;                  // false once closed; storage lives on while files still use it
-  uint64_t base;              // file offset of the header
-  uint64_t length;            // bytes from the header to the end of the file
+  unsigned id;      // serial number shown in the trace as A<id>
+  unsigned users;   // the open handle plus every file opened from it
+  bool open;        // false once closed; storage lives on while files still use it
+  uint64_t base;    // file offset of the header
+  uint64_t length;  // bytes from the header to the end of the file
   MpqHashEntry* hashes;
   uint32_t hashCount;
   MpqBlockEntry* blocks;
@@ -33,7 +33,7 @@ struct Archive {
 // Where a file's bytes are in its archive.
 struct Located {
   Archive* archive;
-  uint64_t offset;            // from the start of the archive's file
+  uint64_t offset;  // from the start of the archive's file
   uint32_t size;
 };
 

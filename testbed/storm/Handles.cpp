@@ -3,7 +3,7 @@
 
 namespace {
 CRITICAL_SECTION gLock;
-Archive* gArchives = nullptr;        // open archives, highest priority first
+Archive* gArchives = nullptr;  // open archives, highest priority first
 OpenedFile* gFiles = nullptr;
 LoadedBuffer* gBuffers = nullptr;
 unsigned gArchiveSerial = 0;

@@ -4,31 +4,31 @@
 #include <stdint.h>
 
 #pragma pack(push, 1)
-struct MpqHeader {            // version 1 header; every offset counts from the header's own position
-  char signature[4];          // "MPQ\x1A"
-  uint32_t headerSize;        // 32
-  uint32_t archiveSize;       // informative only: bounds are checked against the real file length
-  uint16_t formatVersion;     // 0 = version 1
-  uint16_t sectorSizeShift;   // sector size = 512 << shift
+struct MpqHeader {           // version 1 header; every offset counts from the header's own position
+  char signature[4];         // "MPQ\x1A"
+  uint32_t headerSize;       // 32
+  uint32_t archiveSize;      // informative only: bounds are checked against the real file length
+  uint16_t formatVersion;    // 0 = version 1
+  uint16_t sectorSizeShift;  // sector size = 512 << shift
   uint32_t hashTableOffset;
   uint32_t blockTableOffset;
   uint32_t hashTableEntries;  // a power of two
   uint32_t blockTableEntries;
 };
 
-struct MpqHashEntry {         // one slot of the hash table, found by hash type 0 of the name
-  uint32_t nameA;             // hash type 1 of the name
-  uint32_t nameB;             // hash type 2 of the name
-  uint16_t locale;            // 0 = neutral
+struct MpqHashEntry {  // one slot of the hash table, found by hash type 0 of the name
+  uint32_t nameA;      // hash type 1 of the name
+  uint32_t nameB;      // hash type 2 of the name
+  uint16_t locale;     // 0 = neutral
   uint16_t platform;
-  uint32_t blockIndex;        // mpqSlotEmpty ends a search, mpqSlotDeleted is skipped
+  uint32_t blockIndex;  // mpqSlotEmpty ends a search, mpqSlotDeleted is skipped
 };
 
-struct MpqBlockEntry {        // where and how one file's bytes are stored
-  uint32_t offset;            // from the header
+struct MpqBlockEntry {  // where and how one file's bytes are stored
+  uint32_t offset;      // from the header
   uint32_t storedSize;
   uint32_t fileSize;
-  uint32_t flags;             // mpqFlag...
+  uint32_t flags;  // mpqFlag...
 };
 #pragma pack(pop)
 
@@ -38,7 +38,7 @@ static_assert(sizeof(MpqBlockEntry) == 16, "block entry is 16 bytes");
 
 const char mpqSignature[4] = {'M', 'P', 'Q', 0x1A};
 const uint32_t mpqHeaderSize = 32;
-const uint32_t mpqHeaderAlignment = 512;   // an archive may start at any multiple of this in its file
+const uint32_t mpqHeaderAlignment = 512;  // an archive may start at any multiple of this in its file
 
 const uint32_t mpqSlotEmpty = 0xFFFFFFFF;
 const uint32_t mpqSlotDeleted = 0xFFFFFFFE;

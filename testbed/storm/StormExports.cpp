@@ -4,8 +4,8 @@
 
 namespace {
 
-LCID gLocale = 0;                    // 0 = neutral
-char gBasePath[MAX_PATH] = "";       // recorded and reported; archive paths never depend on it
+LCID gLocale = 0;               // 0 = neutral
+char gBasePath[MAX_PATH] = "";  // recorded and reported; archive paths never depend on it
 
 // A failure result with its reason; the trace line goes out when the caller's TraceLine ends.
 DWORD failedWith(TraceLine& line, Outcome outcome, DWORD value) {
@@ -254,7 +254,9 @@ DWORD WINAPI StormSetFilePointer(HANDLE handle, LONG distance, LONG* high, DWORD
     outcome = {"bad method", ERROR_INVALID_PARAMETER};
   } else {
     int64_t move = high ? (int64_t)(((uint64_t)(uint32_t)*high << 32) | (uint32_t)distance) : (int64_t)distance;
-    int64_t origin = method == FILE_BEGIN ? 0 : method == FILE_CURRENT ? (int64_t)file->position : (int64_t)file->where.size;
+    int64_t origin = method == FILE_BEGIN     ? 0
+                     : method == FILE_CURRENT ? (int64_t)file->position
+                                              : (int64_t)file->where.size;
     target = origin + move;
     if (target < 0) outcome = {"negative position", ERROR_NEGATIVE_SEEK};
     else if (!high && target > 0xFFFFFFFELL) outcome = {"position needs the high part", ERROR_INVALID_PARAMETER};

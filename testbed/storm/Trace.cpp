@@ -37,7 +37,7 @@ TraceLine::TraceLine(unsigned ordinal, const char* function) : length(0) {
 }
 
 void TraceLine::append(const char* piece) {
-  while (*piece && length < sizeof line - 3) line[length++] = *piece++;   // room for CR LF and NUL
+  while (*piece && length < sizeof line - 3) line[length++] = *piece++;  // room for CR LF and NUL
   line[length] = 0;
 }
 
@@ -138,7 +138,7 @@ TraceLine::~TraceLine() {
   line[length++] = '\n';
   HANDLE file = CreateFileA(gTraceFile, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {   // a trace that cannot be written must not change the call
+  if (file != INVALID_HANDLE_VALUE) {  // a trace that cannot be written must not change the call
     DWORD written;
     ::WriteFile(file, line, length, &written, nullptr);
     CloseHandle(file);

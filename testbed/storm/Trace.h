@@ -11,13 +11,13 @@ public:
   TraceLine(unsigned ordinal, const char* function);
   ~TraceLine();
 
-  void text(const char* value);                    //  "value"  (null: null)
-  void text(const char* key, const char* value);   //  key="value"
-  void number(const char* key, uint64_t value);    //  key=123
+  void text(const char* value);                   //  "value"  (null: null)
+  void text(const char* key, const char* value);  //  key="value"
+  void number(const char* key, uint64_t value);   //  key=123
   void signedNumber(const char* key, int64_t value);
-  void handle(char kind, const void* raw, unsigned id);               //  A3, null or unknown
+  void handle(char kind, const void* raw, unsigned id);                   //  A3, null or unknown
   void handle(const char* key, char kind, const void* raw, unsigned id);  //  key=A3
-  void result(uint64_t value);                     //  -> 123
+  void result(uint64_t value);                                            //  -> 123
 
 private:
   void append(const char* piece);

@@ -56,9 +56,7 @@ void writeWholeFile(const char* path, const uint8_t* bytes, size_t size) {
   fclose(file);
 }
 
-ScratchDocument::ScratchDocument(const char* path, bool create) {
-  Open(document(), path, create);
-}
+ScratchDocument::ScratchDocument(const char* path, bool create) : bound(path, create) {}
 
 ScratchDocument::~ScratchDocument() {
   delete document().record->document;   // the record, the tree, its pool and every value in it

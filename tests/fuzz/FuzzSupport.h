@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CJSON_Exp.h"
+#include "json/BoundDocument.h"
 #include "json/NodeRecord.h"
 
 #include <rapidjson/document.h>
@@ -28,11 +29,11 @@ public:
   ScratchDocument(const ScratchDocument&) = delete;
   ScratchDocument& operator=(const ScratchDocument&) = delete;
 
-  CJSON_Exp& document() { return *reinterpret_cast<CJSON_Exp*>(storage); }
+  CJSON_Exp& document() { return bound.document; }
   const JsonTree& tree() { return document().record->document->tree; }
 
 private:
-  alignas(CJSON_Exp) unsigned char storage[sizeof(CJSON_Exp)];
+  BoundDocument bound;
 };
 
 // Where two trees first differ, for a fuzz report; empty when they are the same: the same kinds,

@@ -3,7 +3,7 @@
 // then sets the member "Counter" to one more than before, again and again, each time writing the whole
 // document back: ROUNDS times, or until it is terminated. Exit codes: 0 done, 2 bad arguments, 3 the
 // document does not exist, 4 "Counter" is not a number.
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 
 #include <windows.h>
 
@@ -14,10 +14,9 @@ int main(int argc, char** argv) {
   HANDLE ready = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoul(argv[2], nullptr, 10)));
   long rounds = argc > 3 ? atol(argv[3]) : -1;
 
-  // Open binds raw storage; the document lives for the whole process, as the launcher's do.
-  alignas(CJSON_Exp) static unsigned char storage[sizeof(CJSON_Exp)];
-  CJSON_Exp& document = *reinterpret_cast<CJSON_Exp*>(storage);
-  Open(document, argv[1], false);
+  // The document lives for the whole process, as the launcher's do.
+  static BoundDocument bound(argv[1], false);
+  CJSON_Exp& document = bound.document;
   if (!document.IsExist()) return 3;
   SObject_Exp& counter = document["Counter"];
   if (!counter.IsInt()) return 4;

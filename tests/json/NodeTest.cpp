@@ -1,6 +1,6 @@
 // Node handles: look-ups, reads, kind tests, changes and their write-backs.
 #include "CJSON_Exp.h"
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "json/NodeRecord.h"
 #include "support/TempFolder.h"
 
@@ -21,9 +21,7 @@ protected:
   // Writes text to the document's file and opens it as the launcher opens a manifest.
   CJSON_Exp& load(const char* text) {
     writeFile(kPath, text);
-    CJSON_Exp* document = static_cast<CJSON_Exp*>(::operator new(sizeof(CJSON_Exp)));
-    Open(*document, kPath, false);
-    return *document;
+    return (new BoundDocument(kPath, false))->document;
   }
 
   // Replaces the file's text with a mark, so that a later call shows whether it rewrote the file.

@@ -250,9 +250,10 @@ TEST_F(WriteBacks, RunningOutOfMemoryLeavesTheFileWhole) {
   // gives a handle that does not exist.
   writeFile("m.json", kTwo);
   for (long nth = 1;; ++nth) {
-    CJSON_Exp& document = *static_cast<CJSON_Exp*>(::operator new(sizeof(CJSON_Exp)));
+    BoundDocument& bound = *new BoundDocument;
+    CJSON_Exp& document = bound.document;
     failAllocation(nth);
-    Open(document, "m.json", false);
+    bound.open("m.json", false);
     bool found = document["b"].IsExist();
     long asked = failAllocation(0);
     if (asked < nth) break;

@@ -1,6 +1,6 @@
 // Reading manifests into mod plans: paths, priorities, display data, races, and values of the wrong type.
 // Platform-free: it also runs in the native build.
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "launcher/ModPlan.h"
 #include "support/TempFolder.h"
 
@@ -13,19 +13,11 @@ namespace {
 
 const char kFolder[] = ".\\mods\\Test\\";
 
-// A document bound with Open, as the launcher binds a manifest; destroying it releases the record only.
-union OpenedDocument {
-  OpenedDocument() {}
-  ~OpenedDocument() { document.~CJSON_Exp(); }
-  CJSON_Exp document;
-};
-
 class ModPlanTest : public TempFolderTest {
 protected:
   // The document over a file holding text; kept for the test's life, as the plan points into it.
   CJSON_Exp& open(const char* path) {
-    documents.emplace_back(new OpenedDocument);
-    Open(documents.back()->document, path, false);
+    documents.emplace_back(new BoundDocument(path, false));
     return documents.back()->document;
   }
   CJSON_Exp& manifest(const std::string& text) {
@@ -50,7 +42,7 @@ protected:
     TempFolderTest::TearDown();
   }
   CJSON_Exp& last() { return documents.back()->document; }
-  std::vector<std::unique_ptr<OpenedDocument>> documents;
+  std::vector<std::unique_ptr<BoundDocument>> documents;
   std::vector<const char*> paths;
 };
 

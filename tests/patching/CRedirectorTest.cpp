@@ -136,25 +136,22 @@ TEST_F(Redirection, SetModuleStoresOnlyTheModule) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setModule(static_cast<HINSTANCE>(nullptr)));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setModule("NoSuchModule.dll"));
-  EXPECT_EQ(GetLastError(), 1u);
-  SetLastError(kUntouched);
-  EXPECT_FALSE(r.setModule(static_cast<const char*>(nullptr)));  // not the executable
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   EXPECT_EQ(r.module, nullptr);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setModule("IMPORTTARGET.DLL"));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.module, target);
 
   r.apiModule = apiA;
   r.importAddressTable = tableA;
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setModule(apiB));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.module, apiB);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, tableA);
@@ -166,17 +163,15 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(static_cast<HINSTANCE>(nullptr)));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kRedirectNoApiModule);
   EXPECT_FALSE(r.setApiModule("NoSuchModule.dll"));
-  EXPECT_EQ(GetLastError(), 2u);
-  EXPECT_FALSE(r.setApiModule(static_cast<const char*>(nullptr)));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kRedirectNoApiModule);
   EXPECT_EQ(r.apiModule, nullptr);
 
   // No target yet: the API module is still recorded.
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kRedirectNoModule);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, nullptr);
 
@@ -184,17 +179,52 @@ TEST_F(Redirection, SetApiModuleSelectsTheFirstMatchingDescriptor) {
   // The descriptor says "importapia.dll": matched by module, not by spelling.
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.importAddressTable, tableA);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.setApiModule("importapib.DLL"));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.apiModule, apiB);
   EXPECT_EQ(r.importAddressTable, tableB);
 
   EXPECT_TRUE(r.setApiModule("ImportApiA.dll"));
   EXPECT_EQ(r.importAddressTable, tableA);
+}
+
+// A call through the test program's own import slot, read afresh at each call.
+__attribute__((noinline)) int ownAlphaOne(int x) {
+  return alphaOne(x);
+}
+
+// A null name is the executable, as GetModuleHandleA(NULL) answers: here the test program's own import.
+TEST_F(Redirection, NullNamesStandForTheExecutable) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  CRedirector r;
+  SetLastError(kUntouched);
+  ASSERT_TRUE(r.setModule(static_cast<const char*>(nullptr)));
+  EXPECT_EQ(GetLastError(), kRedirectDone);
+  EXPECT_EQ(r.module, self);
+  ASSERT_TRUE(r.setApiModule(apiA));
+  DWORD original = addressOf(apiA, "alphaOne");
+  DWORD* slot = r.importAddressTable;
+  while (*slot && *slot != original) ++slot;
+  ASSERT_EQ(*slot, original);
+  EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
+  EXPECT_EQ(ownAlphaOne(1), 101);
+  EXPECT_EQ(call("callAlphaOne", 1), 2);  // ImportTarget's calls are its own
+  DWORD protection = 0;
+  ASSERT_TRUE(VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection));
+  *slot = original;
+  VirtualProtect(slot, sizeof *slot, protection, &protection);
+  EXPECT_EQ(ownAlphaOne(1), 2);
+
+  // As the API module too; ImportTarget imports nothing from the test program.
+  ASSERT_TRUE(r.setModule(target));
+  SetLastError(kUntouched);
+  EXPECT_FALSE(r.setApiModule(static_cast<const char*>(nullptr)));
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
+  EXPECT_EQ(r.apiModule, self);
 }
 
 TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
@@ -212,7 +242,7 @@ TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(*slot, reinterpret_cast<DWORD>(kPlusHundred));
   EXPECT_EQ(protectionOf(slot), static_cast<DWORD>(PAGE_READONLY));
   EXPECT_EQ(call("callAlphaOne", 1), 101);
@@ -224,7 +254,7 @@ TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
   std::vector<DWORD> before = slotsOf(tableA);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusThousand));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(slotsOf(tableA), before);
   EXPECT_EQ(call("callAlphaOne", 1), 101);
 }
@@ -236,16 +266,16 @@ TEST_F(Redirection, SlotsAreFoundByAddressWhateverTheImportKind) {
   ASSERT_EQ(call("callAlphaByOrdinal", 1), 6);
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaByOrdinal", kPlusHundred));  // imported by ordinal, looked up by name
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaByOrdinal", 1), 101);
 
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect(2, kPlusThousand));  // alphaTwo, imported by name, looked up by ordinal
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaTwo", 1), 1001);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect(2, kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(call("callAlphaOne", 1), 2);
 }
 
@@ -253,27 +283,27 @@ TEST_F(Redirection, RedirectFailureCodes) {
   CRedirector r;
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // no API module at all
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   ASSERT_TRUE(r.setModule(target));
   ASSERT_TRUE(r.setApiModule(apiA));
   std::vector<DWORD> before = slotsOf(tableA);
 
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("noSuchFunction", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   for (int ordinal : {4, 0, -1, 0x10001}) {  // 4 is not exported; the rest are not ordinals
     SCOPED_TRACE(ordinal);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect(ordinal, kPlusHundred));
-    EXPECT_EQ(GetLastError(), 6u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   }
   // Exported by the API module, not imported by the target.
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaUnused", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect(3, kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(slotsOf(tableA), before);
 }
 
@@ -284,10 +314,10 @@ TEST_F(Redirection, OnlyTheFirstDescriptorOfAModuleIsSearched) {
   ASSERT_TRUE(r.setApiModule(apiB));
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("betaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("betaTwo", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
   EXPECT_EQ(call("callBetaOne", 1), 101);
   EXPECT_EQ(call("callBetaTwo", 1), 21);
 }
@@ -299,12 +329,12 @@ TEST_F(Redirection, UnrelatedApiModuleIsRecordedButSelectsNoTable) {
     ASSERT_TRUE(r.setModule(target));
     SetLastError(kUntouched);
     EXPECT_FALSE(r.setApiModule(noImports));
-    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
     EXPECT_EQ(r.apiModule, noImports);
     EXPECT_EQ(r.importAddressTable, nullptr);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("bareValue", kPlusHundred));
-    EXPECT_EQ(GetLastError(), 7u);
+    EXPECT_EQ(GetLastError(), kRedirectNoTableSelected);
   }
   {
     CRedirector r;
@@ -312,15 +342,15 @@ TEST_F(Redirection, UnrelatedApiModuleIsRecordedButSelectsNoTable) {
     ASSERT_TRUE(r.setApiModule(apiA));
     SetLastError(kUntouched);
     EXPECT_FALSE(r.setApiModule("NoImports.dll"));
-    EXPECT_EQ(GetLastError(), 5u);
+    EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
     EXPECT_EQ(r.apiModule, noImports);
     EXPECT_EQ(r.importAddressTable, tableA);  // kept
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("bareValue", kPlusHundred));  // looked up in NoImports, searched in A's table
-    EXPECT_EQ(GetLastError(), 8u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
     SetLastError(kUntouched);
     EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // NoImports does not export it
-    EXPECT_EQ(GetLastError(), 6u);
+    EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
     EXPECT_EQ(call("callAlphaOne", 1), 2);
   }
 }
@@ -331,7 +361,7 @@ TEST_F(Redirection, TargetWithoutImportDirectory) {
   ASSERT_TRUE(r.setModule(noImports));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 5u);
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
   EXPECT_EQ(r.apiModule, apiA);
   EXPECT_EQ(r.importAddressTable, nullptr);
 }
@@ -345,7 +375,7 @@ TEST_F(Redirection, SetModuleKeepsTheSelectedTable) {
   ASSERT_TRUE(r.setModule(noImports));
   SetLastError(kUntouched);
   EXPECT_TRUE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(call("callAlphaOne", 1), 101);
 }
 
@@ -431,11 +461,11 @@ TEST_F(Redirection, SlotWhoseProtectionCannotChangeIsLeftAlone) {
   ASSERT_TRUE(r.setModule(handleAt(page.at)));
   SetLastError(kUntouched);
   ASSERT_TRUE(r.setApiModule(apiA));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kRedirectDone);
   EXPECT_EQ(r.importAddressTable, reinterpret_cast<DWORD*>(page.at + 0x380));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 9u);
+  EXPECT_EQ(GetLastError(), kRedirectSlotProtectionRefused);
   EXPECT_EQ(*reinterpret_cast<DWORD*>(page.at + 0x380), original);
   EXPECT_EQ(protectionOf(page.at), static_cast<DWORD>(PAGE_READWRITE));
 }
@@ -452,15 +482,15 @@ TEST_F(Redirection, ScansStayInsideReadableMemory) {
   r.importAddressTable = reinterpret_cast<DWORD*>(pages + kPageSize - 0x40);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));
-  EXPECT_EQ(GetLastError(), 8u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSlotHoldsFunction);
 
   ASSERT_TRUE(r.setModule(target));
   SetLastError(kUntouched);
   EXPECT_FALSE(r.setApiModule(handleAt(pages)));  // not imported: recorded all the same
-  EXPECT_EQ(GetLastError(), 5u);
+  EXPECT_EQ(GetLastError(), kRedirectNoImportsFromApi);
   SetLastError(kUntouched);
   EXPECT_FALSE(r.redirect("alphaOne", kPlusHundred));  // not a loaded module: nothing to look up
-  EXPECT_EQ(GetLastError(), 6u);
+  EXPECT_EQ(GetLastError(), kRedirectNoSuchExport);
   VirtualFree(pages, 0, MEM_RELEASE);
 }
 

@@ -1,6 +1,6 @@
 // The hooks in one process: window titles, the archive hooks against the stand-in Storm.dll (threads at
 // once included), and the launcher's patch sites in a fake game with one site that cannot be written.
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
 #include "patching/TestPages.h"

@@ -25,7 +25,7 @@ TEST(Patch, WritesIntoEveryCommittedProtectionAndRestoresIt) {
     Page page(protection, 0x90);
     SetLastError(kUntouched);
     EXPECT_TRUE(patch(page.at + 0x100, data, sizeof data));
-    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(GetLastError(), kPatchWritten);
     EXPECT_EQ(protectionOf(page.at), protection);
     EXPECT_EQ(bytesAt(page.at + 0xFF, 9), (Bytes{0x90, 1, 2, 3, 4, 5, 6, 7, 0x90}));
   }
@@ -35,23 +35,23 @@ TEST(Patch, RefusesNullReservedAndFreedAddresses) {
   const unsigned char data[] = {0xAB};
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(nullptr, data, 1));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kPatchNullAddress);
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(0u, 0x90u, 1));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kPatchNullAddress);
 
   ReservedPage reserved;
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(reserved.at, data, 1));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
 
   char* freed = freedPage();
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(freed, data, 1));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(addressOf(freed), 0x90u, 1));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
 }
 
 TEST(Patch, RefusesAViewWhoseProtectionCannotBeRaised) {
@@ -59,7 +59,7 @@ TEST(Patch, RefusesAViewWhoseProtectionCannotBeRaised) {
   const unsigned char data[] = {1, 2, 3, 4};
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(pages.fixed + 8, data, sizeof data));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   EXPECT_EQ(bytesAt(pages.fixed + 8, 4), Bytes(4, 0x5A));
   EXPECT_EQ(protectionOf(pages.fixed), static_cast<DWORD>(PAGE_READONLY));
 }
@@ -70,7 +70,7 @@ TEST(Patch, WritesNothingWhenAPageFurtherInTheRangeRefuses) {
   const unsigned char data[] = {1, 2, 3, 4};
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(pages.fixed - 2, data, sizeof data));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   EXPECT_EQ(bytesAt(pages.fixed - 2, 4), Bytes(4, 0x5A));
   EXPECT_EQ(protectionOf(pages.changeable), static_cast<DWORD>(PAGE_READWRITE));
   EXPECT_EQ(protectionOf(pages.fixed), static_cast<DWORD>(PAGE_READONLY));
@@ -85,7 +85,7 @@ TEST(Patch, RestoresEachPageOfARangeToItsOwnProtection) {
   const unsigned char data[] = {0xC3, 0xC3, 0xC3, 0xC3};
   SetLastError(kUntouched);
   EXPECT_TRUE(patch(pages + kPageSize - 2, data, sizeof data));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kPatchWritten);
   EXPECT_EQ(protectionOf(pages), static_cast<DWORD>(PAGE_EXECUTE_READ));
   EXPECT_EQ(protectionOf(pages + kPageSize), static_cast<DWORD>(PAGE_READWRITE));
   EXPECT_EQ(bytesAt(pages + kPageSize - 3, 6), (Bytes{0, 0xC3, 0xC3, 0xC3, 0xC3, 0}));
@@ -109,7 +109,7 @@ TEST(Patch, ValueOverloadWritesTheLowBytesLowestFirst) {
     Page page(PAGE_EXECUTE_READ, 0xCC);
     SetLastError(kUntouched);
     EXPECT_TRUE(patch(addressOf(page.at + 0x10), c.value, c.size));
-    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(GetLastError(), kPatchWritten);
     EXPECT_EQ(bytesAt(page.at + 0xF, 6), c.expected);
     EXPECT_EQ(protectionOf(page.at), static_cast<DWORD>(PAGE_EXECUTE_READ));
   }
@@ -121,13 +121,13 @@ TEST(Patch, ValueOverloadRefusesSizesAboveFourAndWritesNothing) {
     SCOPED_TRACE(size);
     SetLastError(kUntouched);
     EXPECT_FALSE(patch(addressOf(page.at + 0x10), 0x11223344u, size));
-    EXPECT_EQ(GetLastError(), 3u);
+    EXPECT_EQ(GetLastError(), kPatchValueTooLong);
     EXPECT_EQ(bytesAt(page.at + 0x10, 8), Bytes(8, 0xCC));
   }
   // The size is checked first, so a null address with a bad size also reports the size.
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(0u, 0x11223344u, 5));
-  EXPECT_EQ(GetLastError(), 3u);
+  EXPECT_EQ(GetLastError(), kPatchValueTooLong);
 }
 
 TEST(Patch, SizeZeroWritesNothingAndSucceeds) {
@@ -135,7 +135,7 @@ TEST(Patch, SizeZeroWritesNothingAndSucceeds) {
   const unsigned char data[] = {0x00};
   SetLastError(kUntouched);
   EXPECT_TRUE(patch(page.at, data, 0));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kPatchWritten);
   EXPECT_EQ(bytesAt(page.at, 1), Bytes(1, 0xCC));
 }
 
@@ -143,7 +143,7 @@ TEST(Patch, RangeWrappingPastTheTopIsRefused) {
   const unsigned char data[16] = {};
   SetLastError(kUntouched);
   EXPECT_FALSE(patch(reinterpret_cast<void*>(static_cast<uintptr_t>(0xFFFFFFF8u)), data, sizeof data));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
 }
 
 // The test program's own code: write an operand, see the function return it, protection kept.
@@ -154,7 +154,7 @@ TEST(Patch, RewritesCodeOfALoadedModule) {
   EXPECT_EQ(valueSite(), 1);
   SetLastError(kUntouched);
   EXPECT_TRUE(patch(addressOf(site + 1), 0x2A, 4));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kPatchWritten);
   EXPECT_EQ(bytesAt(site, 6), (Bytes{0xB8, 0x2A, 0x00, 0x00, 0x00, 0xC3}));
   EXPECT_EQ(protectionOf(site), protection);
   int (*volatile call)() = &valueSite;

@@ -1,5 +1,7 @@
 // patchJump and patchCall: encodings at every boundary, partial writes, and branches across modules.
 #include "patching/PatchWriters.h"
+
+#include "patch.h"
 #include "patching/TestPages.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +50,7 @@ TEST(PatchJump, ChoosesTheFormAtEachBoundaryAndLands) {
     if (c.distance <= -6 || c.distance >= 6) putBytes(target, returning(0x5C));
     SetLastError(kUntouched);
     EXPECT_TRUE(patchJump(addressOf(site), addressOf(target)));
-    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(GetLastError(), kPatchWritten);
     EXPECT_EQ(bytesAt(site, c.expected.size()), c.expected);
     EXPECT_EQ(bytesAt(site + c.expected.size(), 1), Bytes(1, 0xCC));  // nothing written beyond
     EXPECT_EQ(protectionOf(site), static_cast<DWORD>(PAGE_EXECUTE_READ));
@@ -72,7 +74,7 @@ TEST(PatchCall, WritesACallThatReturnsToTheFollowingByte) {
   putBytes(site, Bytes{0x90, 0x90, 0x90, 0x90, 0x90, 0xC3});
   SetLastError(kUntouched);
   patchCall(addressOf(site), addressOf(target));
-  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetLastError(), kPatchWritten);
   EXPECT_EQ(bytesAt(site, 6), (Bytes{0xE8, 0x3B, 0xFF, 0xFF, 0xFF, 0xC3}));
   EXPECT_EQ(protectionOf(site), static_cast<DWORD>(PAGE_EXECUTE_READ));
   EXPECT_EQ(run(site), 0x33);
@@ -87,18 +89,18 @@ TEST(PatchWriters, FailedOpcodeWriteLeavesTheSiteUnchanged) {
   unsigned site = addressOf(pages.fixed + 0x10);
   SetLastError(kUntouched);
   EXPECT_FALSE(patchJump(site, site + 0x1000));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   SetLastError(kUntouched);
   EXPECT_FALSE(patchJump(site, site + 4));
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   SetLastError(kUntouched);
   patchCall(site, site + 0x1000);
-  EXPECT_EQ(GetLastError(), 2u);
+  EXPECT_EQ(GetLastError(), kPatchProtectionRefused);
   EXPECT_EQ(bytesAt(pages.fixed + 0x10, 5), Bytes(5, 0x5A));
 
   SetLastError(kUntouched);
   EXPECT_FALSE(patchJump(0, 0x1000));
-  EXPECT_EQ(GetLastError(), 1u);
+  EXPECT_EQ(GetLastError(), kPatchNullAddress);
 }
 
 // Opcode on the last byte of a writable page, operand on the following page that refuses: the new
@@ -109,7 +111,7 @@ TEST(PatchWriters, FailedOperandWriteLeavesTheNewOpcode) {
     unsigned site = addressOf(pages.fixed - 1);
     SetLastError(kUntouched);
     EXPECT_TRUE(patchJump(site, site + 0x1000));
-    EXPECT_EQ(GetLastError(), 2u);  // left by the refused operand write
+    EXPECT_EQ(GetLastError(), kPatchProtectionRefused);  // left by the refused operand write
     EXPECT_EQ(bytesAt(pages.fixed - 2, 6), (Bytes{0x5A, 0xE9, 0x5A, 0x5A, 0x5A, 0x5A}));
   }
   {

@@ -1,5 +1,5 @@
 // Every byte installRacePatches writes into a fake game image, and that it writes nothing else.
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
 #include "patching/RacePatches.h"
 #include "patching/RaceStubs.h"
 #include "patching/TestPages.h"

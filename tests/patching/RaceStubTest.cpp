@@ -1,7 +1,7 @@
 // Register, stack and exit contract of the six race stubs, entered with every register chosen.
 #include "patching/RaceStubHarness.h"
 
-#include "launcher/Globals.h"
+#include "patching/HookGlobals.h"
 #include "patching/RacePatches.h"
 #include "patching/RaceStubs.h"
 

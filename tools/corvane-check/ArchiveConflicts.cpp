@@ -16,7 +16,7 @@ std::vector<Conflict> findConflicts(const std::vector<ArchiveFacts>& archives) {
   for (size_t i = 0; i < archives.size(); ++i)
     if (archives[i].kind == ArchiveKind::game) order.push_back(i);
 
-  std::map<std::string, std::vector<size_t>> holders;   // by name key, so the conflicts come sorted
+  std::map<std::string, std::vector<size_t>> holders;  // by name key, so the conflicts come sorted
   std::map<std::string, std::string> spelling;
   for (size_t i : order) {
     for (const std::string& file : archives[i].files) {

@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <string>
 
-struct LibraryArchive;   // an archive the library opened
-struct LibraryFile;      // a file opened in one archive
+struct LibraryArchive;  // an archive the library opened
+struct LibraryFile;     // a file opened in one archive
 
 enum class LibraryOpen {
   opened,
-  refused,     // the library does not take the file as an archive
-  noLibrary,   // the library itself is not there
+  refused,    // the library does not take the file as an archive
+  noLibrary,  // the library itself is not there
 };
 
 // Opens the archive file at path (the launcher's form) with the priority the launcher gives it.

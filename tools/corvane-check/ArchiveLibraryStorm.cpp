@@ -7,12 +7,12 @@
 namespace {
 
 struct StormCalls {
-  decltype(&stormOpenArchive) openArchive;     // 266
-  decltype(&stormCloseArchive) closeArchive;   // 252
-  decltype(&stormOpenFileEx) openFile;         // 268
-  decltype(&stormGetFileSize) fileSize;        // 265
-  decltype(&stormReadFile) readFile;           // 269
-  decltype(&stormCloseFile) closeFile;         // 253
+  decltype(&stormOpenArchive) openArchive;    // 266
+  decltype(&stormCloseArchive) closeArchive;  // 252
+  decltype(&stormOpenFileEx) openFile;        // 268
+  decltype(&stormGetFileSize) fileSize;       // 265
+  decltype(&stormReadFile) readFile;          // 269
+  decltype(&stormCloseFile) closeFile;        // 253
 };
 
 template <typename Function>
@@ -28,7 +28,7 @@ const StormCalls* storm() {
   static StormCalls calls;
   if (!tried) {
     tried = true;
-    HMODULE library = LoadLibraryA(".\\Storm.dll");   // kept until the process ends
+    HMODULE library = LoadLibraryA(".\\Storm.dll");  // kept until the process ends
     complete = library && lookUp(library, 266, calls.openArchive) && lookUp(library, 252, calls.closeArchive) &&
                lookUp(library, 268, calls.openFile) && lookUp(library, 265, calls.fileSize) &&
                lookUp(library, 269, calls.readFile) && lookUp(library, 253, calls.closeFile);

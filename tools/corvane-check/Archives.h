@@ -6,21 +6,21 @@
 #include <vector>
 
 enum class ArchiveKind {
-  mod,      // named by the manifest, opened by the launcher at the priority it computes
-  engine,   // Corvane.mpq, opened by the launcher at kEngineArchivePriority
-  game,     // the game's own, opened by the game at priorities it chooses
+  mod,     // named by the manifest, opened by the launcher at the priority it computes
+  engine,  // Corvane.mpq, opened by the launcher at kEngineArchivePriority
+  game,    // the game's own, opened by the game at priorities it chooses
 };
 
 struct ArchiveFacts {
-  std::string name;                 // the file name the findings and conflicts use: "data.mpq"
-  std::string path;                 // as the launcher or the game opens it
+  std::string name;  // the file name the findings and conflicts use: "data.mpq"
+  std::string path;  // as the launcher or the game opens it
   ArchiveKind kind;
-  unsigned priority;                // not used for the game's archives
-  const char* error = nullptr;      // null when it opens; else "missing", "unreadable", "not an archive" or
-                                    // "damaged tables"
-  const char* detail = "";          // more about the error, in parentheses in the finding
-  bool listfile = false;            // it holds a readable "(listfile)"
-  std::vector<std::string> files;   // the names its listfile gives that it holds, without internal files
+  unsigned priority;               // not used for the game's archives
+  const char* error = nullptr;     // null when it opens; else "missing", "unreadable", "not an archive" or
+                                   // "damaged tables"
+  const char* detail = "";         // more about the error, in parentheses in the finding
+  bool listfile = false;           // it holds a readable "(listfile)"
+  std::vector<std::string> files;  // the names its listfile gives that it holds, without internal files
 };
 
 // Opens facts.path with the archive library and fills in the rest of facts.
@@ -34,10 +34,10 @@ std::vector<std::string> listedNames(const std::string& listfile);
 
 // A name held by more than one archive, at least one of them the launcher's.
 struct Conflict {
-  std::string file;                 // as the winner's listfile spells it
-  size_t winner;                    // the launcher's archive that serves it (index into the archives)
-  std::vector<size_t> hidden;       // the launcher's other archives holding it, in search order
-  std::vector<size_t> game;         // the game's archives holding it: which of them serves it is the game's choice
+  std::string file;            // as the winner's listfile spells it
+  size_t winner;               // the launcher's archive that serves it (index into the archives)
+  std::vector<size_t> hidden;  // the launcher's other archives holding it, in search order
+  std::vector<size_t> game;    // the game's archives holding it: which of them serves it is the game's choice
 };
 
 // The conflicts among archives (in the order they are opened), by name. The launcher's archives are

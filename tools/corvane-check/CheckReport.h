@@ -14,14 +14,14 @@ enum class Severity {
 
 struct Finding {
   Severity severity;
-  std::string subject;              // a manifest key path or a file path
+  std::string subject;  // a manifest key path or a file path
   std::string text;
 };
 
 struct CheckReport {
-  std::vector<std::string> lines;   // without line ends
-  std::vector<Finding> findings;    // the findings among the lines, in the same order
-  std::vector<ArchiveFacts> archives;   // in the order they are opened: the mod's, the engine's, the game's
+  std::vector<std::string> lines;      // without line ends
+  std::vector<Finding> findings;       // the findings among the lines, in the same order
+  std::vector<ArchiveFacts> archives;  // in the order they are opened: the mod's, the engine's, the game's
   std::vector<Conflict> conflicts;
   unsigned notes = 0;
   unsigned warnings = 0;

@@ -6,28 +6,28 @@
 #include <cstdint>
 
 #pragma pack(push, 1)
-struct IconDirectory {          // an .ico file starts with it; the entries follow
-  uint16_t reserved;            // 0
-  uint16_t type;                // 1 for icons (2 is a cursor)
-  uint16_t count;               // at least 1
+struct IconDirectory {  // an .ico file starts with it; the entries follow
+  uint16_t reserved;    // 0
+  uint16_t type;        // 1 for icons (2 is a cursor)
+  uint16_t count;       // at least 1
 };
 struct IconDirectoryEntry {
   uint8_t width, height, colours, reserved;
   uint16_t planes, bitsPerPixel;
-  uint32_t size;                // bytes of the picture
-  uint32_t offset;              // where they start in the file
+  uint32_t size;    // bytes of the picture
+  uint32_t offset;  // where they start in the file
 };
-struct BitmapFileHeader {       // a .bmp file starts with it; the picture's own header follows
-  char signature[2];            // "BM"
-  uint32_t fileSize;            // informative only
+struct BitmapFileHeader {  // a .bmp file starts with it; the picture's own header follows
+  char signature[2];       // "BM"
+  uint32_t fileSize;       // informative only
   uint32_t reserved;
-  uint32_t bitsOffset;          // where the pixels start in the file
+  uint32_t bitsOffset;  // where the pixels start in the file
 };
-struct BitmapCoreHeader {       // the first fields of every kind of picture header
-  uint32_t headerSize;          // 12 (core) or 40, 52, 56, 108, 124 (info kinds)
+struct BitmapCoreHeader {  // the first fields of every kind of picture header
+  uint32_t headerSize;     // 12 (core) or 40, 52, 56, 108, 124 (info kinds)
 };
-struct ArchiveHeader {          // MPQ header, version 1 fields
-  char signature[4];            // "MPQ\x1A"
+struct ArchiveHeader {  // MPQ header, version 1 fields
+  char signature[4];    // "MPQ\x1A"
   uint32_t headerSize;
   uint32_t archiveSize;
   uint16_t formatVersion;

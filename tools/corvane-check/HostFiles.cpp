@@ -40,7 +40,7 @@ ArchiveLook lookForArchiveHeader(const std::string& path) {
   ArchiveLook look = ArchiveLook::noHeader;
   while (look == ArchiveLook::noHeader && (got = fread(block, 1, sizeof block, file)) > 0)
     if (isArchiveHeader(block, got)) look = ArchiveLook::header;
-  if (look == ArchiveLook::noHeader && ferror(file)) look = ArchiveLook::unreadable;   // a folder, say
+  if (look == ArchiveLook::noHeader && ferror(file)) look = ArchiveLook::unreadable;  // a folder, say
   fclose(file);
   return look;
 }

@@ -14,7 +14,7 @@ namespace {
 // One object's review: its path, the keys planMod reads in it (any other is unknown to the launcher),
 // and which of them were met already.
 struct ObjectWalk {
-  std::string path;                 // "" for the root
+  std::string path;  // "" for the root
   std::vector<ManifestKeyId> keys;
   std::vector<bool> seen;
 };
@@ -76,7 +76,7 @@ const char* knownKey(ObjectWalk& walk, const Value& name, CheckReport& report) {
     walk.seen[k] = true;
     return manifestKey(walk.keys[k]);
   }
-  if (walk.path.empty() && sameName(name, kManifestSchemaKey)) return nullptr;   // for editors only
+  if (walk.path.empty() && sameName(name, kManifestSchemaKey)) return nullptr;  // for editors only
   std::string text = "unknown key, not read by the launcher";
   for (ManifestKeyId id : walk.keys)
     if (sameLetters(name, manifestKey(id))) text += std::string(" (it reads \"") + manifestKey(id) + "\")";
@@ -231,8 +231,9 @@ void reviewRaces(const Value& races, const std::string& path, CheckReport& repor
       return;
     }
     const Value& race = races[i];
-    ++taken;   // an element that is not an object keeps its place, so the races after it keep their numbers
-    if (!race.IsObject()) wrongType(report, elementPath(path, i), race, "an object", "\"Default\" and \"UNKNOWN\" are used");
+    ++taken;  // an element that is not an object keeps its place, so the races after it keep their numbers
+    if (!race.IsObject())
+      wrongType(report, elementPath(path, i), race, "an object", "\"Default\" and \"UNKNOWN\" are used");
     else reviewRace(race, elementPath(path, i), report);
   }
 }

@@ -7,12 +7,12 @@
 #include <string>
 
 struct ManifestText {
-  bool found = false;           // the file could be opened for reading
-  bool byteOrderMark = false;   // starts with EF BB BF, which the reader does not skip
+  bool found = false;          // the file could be opened for reading
+  bool byteOrderMark = false;  // starts with EF BB BF, which the reader does not skip
   rapidjson::ParseErrorCode error = rapidjson::kParseErrorNone;
-  unsigned line = 0;            // of the error, from 1
-  unsigned column = 0;          // of the error, from 1, counted in bytes
-  rapidjson::Document tree;     // the parsed text when error is kParseErrorNone
+  unsigned line = 0;         // of the error, from 1
+  unsigned column = 0;       // of the error, from 1, counted in bytes
+  rapidjson::Document tree;  // the parsed text when error is kParseErrorNone
 };
 
 // Reads the file at path (a path of this host) with the parse settings of the launcher's documents.

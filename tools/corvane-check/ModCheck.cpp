@@ -2,7 +2,7 @@
 // with the files it names, and the game module.
 #include "tools/corvane-check/ModCheck.h"
 
-#include "json/Document.h"
+#include "json/BoundDocument.h"
 #include "launcher/ModPlan.h"
 #include "tools/corvane-check/FileFormats.h"
 #include "tools/corvane-check/HostFiles.h"
@@ -20,16 +20,8 @@ const char kGameModule[] = ".\\Game.dll";
 const char kGameEntry[] = "GameMain";
 const char kLauncherName[] = "Corvane";
 const char* const kGameArchives[] = {"War3.mpq", "War3x.mpq", "War3xLocal.mpq", "War3Patch.mpq"};
-const size_t kModuleReadLimit = 256u << 20;   // a longer module is read this far
+const size_t kModuleReadLimit = 256u << 20;  // a longer module is read this far
 const size_t kPictureReadLimit = 64u << 20;
-
-// A document bound with Open, whose storage the plan's strings point into for the rest of the run.
-union ManifestDocument {
-  ManifestDocument() : record(nullptr) {}
-  ~ManifestDocument() {}
-  CJSON_Exp document;
-  NodeRecord* record;
-};
 
 bool sameModule(const std::string& imported, const char* name) {
   // The loader appends ".dll" to a name without one and compares without regard to letter case.
@@ -119,10 +111,9 @@ void checkOtherArchive(const char* name, ArchiveKind kind, CheckReport& report) 
   ArchiveFacts facts = readFacts(name, std::string(".\\") + name, kind, priority);
   if (facts.error && strcmp(facts.error, "missing") == 0) return;
   bool engine = kind == ArchiveKind::engine;
-  std::string heading = engine ? "engine archive " + std::to_string(facts.priority) + " " + facts.path
-                               : "game archive " + facts.path;
-  reportArchive(facts, heading, engine ? "the launcher's own files are not served" : "the game cannot open it",
-                report);
+  std::string heading =
+      engine ? "engine archive " + std::to_string(facts.priority) + " " + facts.path : "game archive " + facts.path;
+  reportArchive(facts, heading, engine ? "the launcher's own files are not served" : "the game cannot open it", report);
   report.archives.push_back(facts);
 }
 
@@ -210,9 +201,8 @@ void checkManifest(const ManifestText& text, const std::string& modFolder, const
   reviewManifest(text.tree, manifestPath, report);
   // Open and planMod as the launcher calls them; the folder stays in the launcher's form, so the
   // plan's paths are the ones the launcher will open.
-  ManifestDocument manifest;
-  std::string* openedPath = new std::string(hostPath(manifestPath));   // the document keeps the pointer
-  Open(manifest.document, openedPath->c_str(), false);
+  std::string* openedPath = new std::string(hostPath(manifestPath));  // the document keeps the pointer
+  BoundDocument manifest(openedPath->c_str(), false);                 // the plan's strings point into it
   ModPlan plan;
   planMod(manifest.document, modFolder.c_str(), plan);
   checkAddons(plan, report);
@@ -241,7 +231,7 @@ void checkMod(const char* name, CheckReport& report) {
   } else {
     checkManifest(text, modFolder, manifestPath, report);
   }
-  if (report.errors) checkArchives(nullptr, report);   // the engine's and the game's are opened all the same
+  if (report.errors) checkArchives(nullptr, report);  // the engine's and the game's are opened all the same
   checkGame(report);
   addLine(report, resultLine(report));
 }

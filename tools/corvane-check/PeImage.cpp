@@ -6,12 +6,12 @@
 
 namespace {
 
-const size_t kNewHeaderPointer = 0x3C;   // where the "MZ" header keeps the offset of "PE\0\0"
+const size_t kNewHeaderPointer = 0x3C;  // where the "MZ" header keeps the offset of "PE\0\0"
 const char kPeSignature[4] = {'P', 'E', 0, 0};
 const uint32_t kExportDirectory = 0;
 const uint32_t kImportDirectory = 1;
-const size_t kLongestName = 1024;        // longer names are taken as damage, not read on
-const uint32_t kMostEntries = 65536;     // export names and import descriptors read at most
+const size_t kLongestName = 1024;     // longer names are taken as damage, not read on
+const uint32_t kMostEntries = 65536;  // export names and import descriptors read at most
 
 struct Image {
   const unsigned char* bytes;
@@ -49,8 +49,7 @@ bool mapRelative(const Image& image, uint64_t address, size_t& offset, size_t& a
 
 bool readRelative(const Image& image, uint64_t address, void* out, size_t length) {
   size_t offset, available;
-  return mapRelative(image, address, offset, available) && length <= available &&
-         readAt(image, offset, out, length);
+  return mapRelative(image, address, offset, available) && length <= available && readAt(image, offset, out, length);
 }
 
 // A NUL-terminated name at a relative address; false when it runs out of its section or the file.

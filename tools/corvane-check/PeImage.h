@@ -8,29 +8,29 @@
 #include <vector>
 
 #pragma pack(push, 1)
-struct PeFileHeader {             // follows the "PE\0\0" signature
-  uint16_t machine;               // kMachineX86 for 32-bit x86
+struct PeFileHeader {  // follows the "PE\0\0" signature
+  uint16_t machine;    // kMachineX86 for 32-bit x86
   uint16_t sectionCount;
   uint32_t timeDateStamp;
   uint32_t symbolTable;
   uint32_t symbolCount;
-  uint16_t optionalHeaderSize;    // the section table follows the optional header
-  uint16_t characteristics;       // kCharacteristicDll for a DLL
+  uint16_t optionalHeaderSize;  // the section table follows the optional header
+  uint16_t characteristics;     // kCharacteristicDll for a DLL
 };
-struct PeOptionalHeader32 {       // the fixed part; data directories follow
-  uint16_t magic;                 // kMagicPe32 (0x20B is a 64-bit image)
+struct PeOptionalHeader32 {  // the fixed part; data directories follow
+  uint16_t magic;            // kMagicPe32 (0x20B is a 64-bit image)
   uint8_t linkerVersion[2];
-  uint32_t sizes[3];              // code, initialised data, uninitialised data
+  uint32_t sizes[3];  // code, initialised data, uninitialised data
   uint32_t entryPoint;
   uint32_t codeBase;
   uint32_t dataBase;
   uint32_t imageBase;
   uint32_t sectionAlignment;
   uint32_t fileAlignment;
-  uint16_t versions[6];           // system, image, subsystem: major and minor each
+  uint16_t versions[6];  // system, image, subsystem: major and minor each
   uint32_t win32Version;
   uint32_t imageSize;
-  uint32_t headersSize;           // the headers' bytes; relative addresses below it are file offsets
+  uint32_t headersSize;  // the headers' bytes; relative addresses below it are file offsets
   uint32_t checkSum;
   uint16_t subsystem;
   uint16_t dllCharacteristics;
@@ -39,15 +39,15 @@ struct PeOptionalHeader32 {       // the fixed part; data directories follow
   uint32_t directoryCount;
 };
 struct PeDataDirectory {
-  uint32_t address;               // relative to the image base
+  uint32_t address;  // relative to the image base
   uint32_t size;
 };
 struct PeSectionHeader {
   char name[8];
   uint32_t virtualSize;
   uint32_t virtualAddress;
-  uint32_t rawSize;               // bytes of the section in the file
-  uint32_t rawOffset;             // where they start in the file
+  uint32_t rawSize;    // bytes of the section in the file
+  uint32_t rawOffset;  // where they start in the file
   uint32_t relocations, lineNumbers;
   uint16_t relocationCount, lineNumberCount;
   uint32_t characteristics;
@@ -58,13 +58,13 @@ struct PeExportDirectory {
   uint32_t name, ordinalBase, functionCount;
   uint32_t nameCount;
   uint32_t functions;
-  uint32_t names;                 // relative address of nameCount relative addresses of names
+  uint32_t names;  // relative address of nameCount relative addresses of names
   uint32_t nameOrdinals;
 };
 struct PeImportDescriptor {
   uint32_t originalFirstThunk, timeDateStamp, forwarderChain;
-  uint32_t name;                  // relative address of the module's name
-  uint32_t firstThunk;            // 0 ends the directory, as the loader's walk takes it
+  uint32_t name;        // relative address of the module's name
+  uint32_t firstThunk;  // 0 ends the directory, as the loader's walk takes it
 };
 #pragma pack(pop)
 static_assert(sizeof(PeFileHeader) == 20, "COFF file header: 20 bytes");
@@ -80,18 +80,18 @@ const uint16_t kMagicPe32Plus = 0x020B;
 const uint16_t kCharacteristicDll = 0x2000;
 
 enum class PeKind {
-  notPe,        // no "MZ" header, no "PE\0\0" signature where it points, or cut short
-  wide,         // a 64-bit image
-  otherMachine, // a 32-bit image for another processor
-  executable,   // a 32-bit x86 program, not a library
-  library,      // a 32-bit x86 DLL
+  notPe,         // no "MZ" header, no "PE\0\0" signature where it points, or cut short
+  wide,          // a 64-bit image
+  otherMachine,  // a 32-bit image for another processor
+  executable,    // a 32-bit x86 program, not a library
+  library,       // a 32-bit x86 DLL
 };
 
 struct PeFacts {
   PeKind kind = PeKind::notPe;
   uint16_t machine = 0;
-  std::vector<std::string> exports;   // exported names, in the table's order
-  std::vector<std::string> imports;   // imported modules' names, in the directory's order
+  std::vector<std::string> exports;  // exported names, in the table's order
+  std::vector<std::string> imports;  // imported modules' names, in the directory's order
 };
 
 // Reads the kind of the file's bytes and, for a 32-bit x86 image, its exported names and imported

@@ -13,28 +13,27 @@
 #define MAP_FIXED_NOREPLACE 0x100000
 #endif
 
-static void *mapPages(void *addr, size_t length, int prot, int flags, int fd, unsigned long long offset) {
+static void* mapPages(void* addr, size_t length, int prot, int flags, int fd, unsigned long long offset) {
   if (offset & 4095) {
     errno = EINVAL;
     return MAP_FAILED;
   }
   int noReplace = (flags & MAP_FIXED_NOREPLACE) != 0;
-  long result = syscall(SYS_mmap2, addr, length, prot, flags & ~MAP_FIXED_NOREPLACE, fd,
-                        (unsigned long)(offset >> 12));
+  long result = syscall(SYS_mmap2, addr, length, prot, flags & ~MAP_FIXED_NOREPLACE, fd, (unsigned long)(offset >> 12));
   if (result == -1) return MAP_FAILED;
   /* The emulator takes the address as a hint: anything else means the range was not free. */
-  if (noReplace && (void *)result != addr) {
-    syscall(SYS_munmap, (void *)result, length);
+  if (noReplace && (void*)result != addr) {
+    syscall(SYS_munmap, (void*)result, length);
     errno = EEXIST;
     return MAP_FAILED;
   }
-  return (void *)result;
+  return (void*)result;
 }
 
-void *mmap(void *addr, size_t length, int prot, int flags, int fd, off_t offset) {
+void* mmap(void* addr, size_t length, int prot, int flags, int fd, off_t offset) {
   return mapPages(addr, length, prot, flags, fd, (unsigned long long)(unsigned long)offset);
 }
 
-void *mmap64(void *addr, size_t length, int prot, int flags, int fd, off64_t offset) {
+void* mmap64(void* addr, size_t length, int prot, int flags, int fd, off64_t offset) {
   return mapPages(addr, length, prot, flags, fd, (unsigned long long)offset);
 }

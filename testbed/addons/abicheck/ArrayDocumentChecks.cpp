@@ -26,7 +26,8 @@ void checkArrayDocument() {
   checkText("GetString of a string element", "t", arr[4].GetString());
   checkTrue("null exists and is neither bool nor string", arr[5].IsExist() && !arr[5].IsBool() && !arr[5].IsString());
   checkText("GetString of null", nullptr, arr[5].GetString());
-  checkTrue("1.0 from a file is a double and a float, not an int", arr[6].IsDouble() && arr[6].IsFloat() && !arr[6].IsInt());
+  checkTrue("1.0 from a file is a double and a float, not an int",
+            arr[6].IsDouble() && arr[6].IsFloat() && !arr[6].IsInt());
   checkTrue("IsInt of 3000000000 is false", !arr[7].IsInt());
 
   arr.Clear(1, 7);

@@ -9,7 +9,8 @@ namespace {
 
 IMAGE_EXPORT_DIRECTORY* exportsOf(HINSTANCE module, BYTE** base) {
   *base = reinterpret_cast<BYTE*>(module);
-  IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(*base + reinterpret_cast<IMAGE_DOS_HEADER*>(module)->e_lfanew);
+  IMAGE_NT_HEADERS* nt =
+      reinterpret_cast<IMAGE_NT_HEADERS*>(*base + reinterpret_cast<IMAGE_DOS_HEADER*>(module)->e_lfanew);
   DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
   return rva ? reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(*base + rva) : nullptr;
 }

@@ -17,7 +17,9 @@ void checkBindings(HINSTANCE self);
 
 // Construction on storage the add-on owns, as add-ons allocate the exported types themselves.
 struct Place {};
-inline void* operator new(unsigned int, Place, void* where) noexcept { return where; }
+inline void* operator new(unsigned int, Place, void* where) noexcept {
+  return where;
+}
 
 // Writes text as the whole content of a file; false when it cannot.
 bool writeText(const char* path, const char* text);

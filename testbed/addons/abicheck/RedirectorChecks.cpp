@@ -34,6 +34,9 @@ void checkCodes(HINSTANCE self) {
   SetLastError(0xDEAD);
   expect("setModule of a module not loaded: code 1", r.setModule("no-such-module.dll"), false, 1);
   SetLastError(0xDEAD);
+  expect("setModule(null name): the executable", r.setModule(static_cast<const char*>(nullptr)), true, 0);
+  checkPointer("setModule(null name) stores Corvane.exe's handle", GetModuleHandleA(nullptr), r.module);
+  SetLastError(0xDEAD);
   expect("setModule(name)", r.setModule("AbiCheck.dll"), true, 0);
   checkPointer("setModule(name) stores the module's handle", self, r.module);
   SetLastError(0xDEAD);
@@ -57,8 +60,8 @@ void checkCodes(HINSTANCE self) {
   expect("redirect of a function the target does not import: code 8",
          r.redirect("Beep", reinterpret_cast<void*>(replacementProcessId)), false, 8);
   SetLastError(0xDEAD);
-  expect("redirect(name, replacement)", r.redirect("GetCurrentProcessId", reinterpret_cast<void*>(replacementProcessId)),
-         true, 0);
+  expect("redirect(name, replacement)",
+         r.redirect("GetCurrentProcessId", reinterpret_cast<void*>(replacementProcessId)), true, 0);
   checkNumber("the add-on's own import now reaches the replacement", 0x5A5A5A5A, GetCurrentProcessId());
   SetLastError(0xDEAD);
   expect("redirecting the same function twice: code 8",
@@ -88,6 +91,10 @@ void checkOrdinalRedirect(HINSTANCE self) {
   CRedirector r;
   r.setModule(self);
   SetLastError(0xDEAD);
+  expect("setApiModule(null name): Corvane.exe, which the add-on imports from",
+         r.setApiModule(static_cast<const char*>(nullptr)), true, 0);
+  checkPointer("setApiModule(null name) stores Corvane.exe's handle", exe, r.apiModule);
+  SetLastError(0xDEAD);
   expect("setApiModule(Corvane.exe): the add-on imports from it", r.setApiModule(exe), true, 0);
   IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(reinterpret_cast<BYTE*>(exe) +
                                                              reinterpret_cast<IMAGE_DOS_HEADER*>(exe)->e_lfanew);
@@ -106,8 +113,8 @@ void checkOrdinalRedirect(HINSTANCE self) {
 
   CRedirector copy;
   copy = r;
-  checkTrue("CRedirector copy assignment", copy.module == self && copy.apiModule == exe &&
-                                            copy.importAddressTable == r.importAddressTable);
+  checkTrue("CRedirector copy assignment",
+            copy.module == self && copy.apiModule == exe && copy.importAddressTable == r.importAddressTable);
   CRedirector moved;
   moved = static_cast<CRedirector&&>(copy);
   checkTrue("CRedirector move assignment", moved.module == self && copy.module == self);

@@ -80,7 +80,8 @@ void checkAssignments() {
   unsigned long size[] = {sizeof zeroed};
   ProbeResult filled = probe("?__autoclassinit2@CRedirector@@QAEXI@Z", &zeroed, size, 1);
   checkNumber("CRedirector::__autoclassinit2 removes 4 bytes", 4, filled.popped);
-  checkTrue("CRedirector::__autoclassinit2 zero-fills", !zeroed.module && !zeroed.apiModule && !zeroed.importAddressTable);
+  checkTrue("CRedirector::__autoclassinit2 zero-fills",
+            !zeroed.module && !zeroed.apiModule && !zeroed.importAddressTable);
 }
 
 void checkDocumentEntries() {

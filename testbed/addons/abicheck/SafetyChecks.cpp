@@ -61,6 +61,6 @@ void checkSafety() {
   SObject_Exp& two = document["nope"];
   checkTrue("two look-ups of a missing member give two handles", &one != &two);
   one = document["a"];
-  checkTrue("assigning to one missing handle leaves another missing", one.GetInt() == 1 && !two.IsExist() &&
-                                                                          !document["nope"].IsExist());
+  checkTrue("assigning to one missing handle leaves another missing",
+            one.GetInt() == 1 && !two.IsExist() && !document["nope"].IsExist());
 }

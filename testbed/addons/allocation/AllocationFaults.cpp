@@ -125,7 +125,7 @@ void setObject() {
 }
 Outcome objectSet() {
   bool added = document().HasMember("b");
-  if (gHandles[0]->IsExist() != added) return wrong;   // a missing handle only when nothing was added
+  if (gHandles[0]->IsExist() != added) return wrong;  // a missing handle only when nothing was added
   if (added && fileHolds("{\n    \"a\": 1,\n    \"b\": {}\n}")) return succeeded;
   return fileHolds(kBefore) ? failedCleanly : wrong;
 }

@@ -12,7 +12,7 @@
 
 typedef JsonValue Value;
 
-static const double kFloatLimit = 3.4028234e38;   // IsFloat bound: just inside the largest finite float
+static const double kFloatLimit = 3.4028234e38;  // IsFloat bound: just inside the largest finite float
 
 // Given out when memory runs out even for a handle: one for the whole process, made to designate
 // nothing again each time, whatever a caller assigned to it.
@@ -44,7 +44,7 @@ static void setMember(const NodeRecord* record, const char* name, Value* value, 
   Value& node = *record->value;
   try {
     if (value && node.IsArray()) {
-      node.PushBack(*value, document.pool);   // the array grows before it changes
+      node.PushBack(*value, document.pool);  // the array grows before it changes
     } else if (value && name && node.IsObject()) {
       Value::MemberIterator member = node.FindMember(name);
       if (member == node.MemberEnd()) addMember(document, node, name, *value);
@@ -108,7 +108,7 @@ SObject_Exp& SObject_Exp::operator[](const char* name) {
 SObject_Exp& SObject_Exp::operator[](int index) {
   if (!live(record)) return missingHandle();
   Value& node = *record->value;
-  unsigned int position = static_cast<unsigned int>(index);   // a negative index is out of range
+  unsigned int position = static_cast<unsigned int>(index);  // a negative index is out of range
   if (node.IsArray() && position < node.Size()) return childHandle(*record, &node[position], nullptr);
   if (node.IsObject() && position < node.MemberCount()) {
     Value::Member& member = node.MemberBegin()[position];
@@ -130,7 +130,7 @@ void SObject_Exp::Clear(const char* name) {
   Value& node = *record->value;
   if (name && node.IsObject()) {
     Value::MemberIterator member = node.FindMember(name);
-    if (member != node.MemberEnd()) node.EraseMember(member);   // keeps the others in order
+    if (member != node.MemberEnd()) node.EraseMember(member);  // keeps the others in order
   }
   WriteBack(*record);
 }
@@ -272,7 +272,7 @@ void SObject_Exp::SetDouble(const char* name, double value, bool overwrite) {
 
 void SObject_Exp::SetFloat(const char* name, float value, bool overwrite) {
   Value number;
-  setFinite(number, static_cast<double>(value));   // widened as it is, not rounded to a short decimal
+  setFinite(number, static_cast<double>(value));  // widened as it is, not rounded to a short decimal
   setMember(record, name, &number, overwrite);
 }
 
@@ -287,6 +287,6 @@ SObject_Exp& SObject_Exp::SetObject(const char* name) {
 
 void SObject_Exp::SetString(const char* name, const char* value, bool overwrite) {
   Value text;
-  if (value) text.SetString(rapidjson::StringRef(value));   // the caller's bytes, referenced
+  if (value) text.SetString(rapidjson::StringRef(value));  // the caller's bytes, referenced
   setMember(record, name, value ? &text : nullptr, overwrite);
 }
