@@ -43,8 +43,15 @@ std::string reportVersion(ReportWriter& report, HMODULE game) {
 }
 }
 
-// __stdcall, one argument: the game module's own handle. TRUE when the whole script ran.
-extern "C" BOOL __stdcall GameMain(HMODULE module) {
+// The cdecl variant leaves its argument on the stack for the caller to remove.
+#ifdef GAME_MAIN_CDECL
+#define GAME_MAIN_CONVENTION __cdecl
+#else
+#define GAME_MAIN_CONVENTION __stdcall
+#endif
+
+// __stdcall (or __cdecl), one argument: the game module's own handle. TRUE when the whole script ran.
+extern "C" BOOL GAME_MAIN_CONVENTION GameMain(HMODULE module) {
   ReportWriter report;
   if (!report.open(kFileName)) return FALSE;
   size_t launcherCalls = traceLines();   // the archive library's calls so far were the launcher's

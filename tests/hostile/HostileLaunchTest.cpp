@@ -397,7 +397,7 @@ TEST_F(HostileLaunch, SettingsThatAreAFolderAndAModPastMaxPath) {
   ASSERT_TRUE(writeFileLong(mods(mod) + "\\manifest.json", "{\"ModName\": \"Long\", \"Preview\": {\"Enable\": 1}}"));
 
   run("-mod " + mod, {});
-  EXPECT_TRUE(GetFileAttributesA("Corvane.json") & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(folderExists("Corvane.json"));
   Lines lines = trace();
   ASSERT_GT(lines.size(), 15u);
   Report game = report();

@@ -122,6 +122,11 @@ Lines operator+(Lines first, const Lines& second) {
   return first;
 }
 
+std::string lineAt(const Lines& lines, size_t index) {
+  if (index < lines.size()) return lines[index];
+  return "<no line " + std::to_string(index) + ": " + std::to_string(lines.size()) + " lines>";
+}
+
 Lines startupLines(bool warnings) {
   return {
       "game loaded",

@@ -46,6 +46,8 @@ std::vector<std::string> linesStarting(const std::string& text, const std::strin
 // Start-up trace lines, compared as whole lists.
 using Lines = std::vector<std::string>;
 Lines operator+(Lines first, const Lines& second);
+// Line index, or a text saying how few lines there are: a short trace fails a comparison, never crashes.
+std::string lineAt(const Lines& lines, size_t index);
 // What the launcher traces while it builds the engine state, for a game module importing both groups.
 Lines startupLines(bool warnings);
 // What the launcher traces from the race count on, when GameMain runs.

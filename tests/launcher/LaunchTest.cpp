@@ -99,8 +99,7 @@ TEST_F(LaunchTest, FirstStartWithoutModCreatesSettingsAndRunsTheGameWithDefaults
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(readFile("Corvane.json"), std::string(kFreshSettings, 30));
-  EXPECT_TRUE(GetFileAttributesA("Mods") & FILE_ATTRIBUTE_DIRECTORY);
-  EXPECT_TRUE(fileExists("Mods"));
+  EXPECT_TRUE(folderExists("Mods"));
   EXPECT_EQ(trace(), (startupLines(true) + Lines{"manifest none"} + launchLines(4, "built-in")));
   // The game's archives are missing: the icon requests find no archive to open and fall through.
   const std::string noFile = "0 why=\"cannot open file\"";
@@ -170,7 +169,7 @@ TEST_F(LaunchTest, SettingsWithTheNumberOneKeepItAndShowNoWarning) {
   LaunchResult run = launch("-mod M");
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(readFile("Corvane.json"), "{\n    \"ShowMpqMessage\": 1\n}");
-  EXPECT_EQ(trace()[14], "settings ShowMpqMessage off");
+  EXPECT_EQ(lineAt(trace(), 14), "settings ShowMpqMessage off");
 }
 
 TEST_F(LaunchTest, ArraySettingsStayAnArrayWithTrueAppended) {
@@ -180,7 +179,7 @@ TEST_F(LaunchTest, ArraySettingsStayAnArrayWithTrueAppended) {
   LaunchResult run = launch("-mod M");
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(readFile("Corvane.json"), "[\n    false,\n    true\n]");
-  EXPECT_EQ(trace()[14], "settings ShowMpqMessage off");
+  EXPECT_EQ(lineAt(trace(), 14), "settings ShowMpqMessage off");
 }
 
 // A damaged file is replaced by the default, so every archive that fails raises its own box.
@@ -221,7 +220,7 @@ TEST_F(LaunchTest, SettingsThatCannotBeRewrittenKeepTheValueRead) {
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(readFile("Corvane.json"), settings);
-  EXPECT_EQ(trace()[14], "settings ShowMpqMessage off");
+  EXPECT_EQ(lineAt(trace(), 14), "settings ShowMpqMessage off");
 }
 
 // ---- The mod's manifest.
@@ -381,7 +380,7 @@ TEST_F(LaunchTest, MissingGameModuleStillReadsSettingsAndModThenEndsWithOne) {
   LaunchResult run = launch("-mod M");
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(readFile("Corvane.json"), std::string(kFreshSettings, 30));
-  EXPECT_TRUE(fileExists("Mods"));
+  EXPECT_TRUE(folderExists("Mods"));
   EXPECT_FALSE(fileExists(GameReport::kFileName));
   EXPECT_EQ(readFile("Addons.txt"), "a.dll opens=0\n");
   EXPECT_EQ(trace(), (Lines{"game missing", "imports user32.dll 1", "imports Storm.dll 1",
@@ -410,6 +409,18 @@ TEST_F(LaunchTest, GameWithoutGameMainTracesWhyItStopped) {
   EXPECT_EQ(trace(), (startupLines(true) + Lines{"manifest .\\mods\\M\\manifest.json opened", "races 4",
                                                 "splash off", "GameMain missing"}));
   EXPECT_FALSE(fileExists("StormTrace.txt"));
+}
+
+// A GameMain that leaves its argument on the stack: the launcher puts its own stack back and ends as usual.
+TEST_F(LaunchTest, GameMainThatLeavesItsArgumentOnTheStackReturnsCleanly) {
+  layOutGame("variants\\cdecl\\Game.dll");
+  writeMod("M", R"({"Preview": {"Enable": false}})");
+  LaunchResult run = launch("-mod M");
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(trace(), (startupLines(true) + Lines{"manifest .\\mods\\M\\manifest.json opened"} + launchLines(4, "off")));
+  Report game = report();
+  EXPECT_EQ(game["end"], "ok");
+  expectLauncherPatches(game, kDefaultVersion);
 }
 
 // The archive opened last lacks the map icon here: the request falls through to the plain lookup.

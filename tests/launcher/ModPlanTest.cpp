@@ -106,14 +106,18 @@ TEST_F(ModPlanTest, PrioritiesRunAboveEveryExplicitOneMetEarlier) {
     EXPECT_EQ(p.archives[i].priority, priorities[i]) << names[i];
   }
 
+  // One run from the engine archive's 9: requested, given, the maximum afterwards.
+  const unsigned steps[][3] = {
+      {10, 10, 10},  // one above the maximum raises it too
+      {0, 11, 11},  {10, 10, 11}, {12, 12, 12}, {0, 13, 13}, {5, 5, 13},
+      {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu},
+      {0, 0, 0},    // unsigned 32-bit: the next automatic priority wraps round to 0
+  };
   unsigned maximum = kEngineArchivePriority;
-  EXPECT_EQ(nextArchivePriority(0, maximum), 10u);
-  EXPECT_EQ(nextArchivePriority(10, maximum), 10u);
-  EXPECT_EQ(maximum, 10u);
-  EXPECT_EQ(nextArchivePriority(0xFFFFFFFFu, maximum), 0xFFFFFFFFu);
-  // Unsigned 32-bit: the next automatic priority wraps round to 0.
-  EXPECT_EQ(nextArchivePriority(0, maximum), 0u);
-  EXPECT_EQ(maximum, 0u);
+  for (const auto& step : steps) {
+    EXPECT_EQ(nextArchivePriority(step[0], maximum), step[1]) << "requested " << step[0];
+    EXPECT_EQ(maximum, step[2]) << "requested " << step[0];
+  }
 }
 
 TEST_F(ModPlanTest, ValuesOfTheWrongTypeCountAsMissing) {

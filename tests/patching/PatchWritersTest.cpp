@@ -126,12 +126,6 @@ TEST(PatchWriters, FailedOperandWriteLeavesTheNewOpcode) {
   }
 }
 
-Bytes longBranch(unsigned char opcode, unsigned site, unsigned target) {
-  uint32_t displacement = target - (site + 5);
-  return Bytes{opcode, static_cast<unsigned char>(displacement), static_cast<unsigned char>(displacement >> 8),
-               static_cast<unsigned char>(displacement >> 16), static_cast<unsigned char>(displacement >> 24)};
-}
-
 // Jumps and calls between the test program's code and a DLL's, in both directions.
 TEST(PatchWriters, BranchesAcrossModulesReachTheirTargets) {
   HMODULE dll = LoadLibraryA("NoImports.dll");
@@ -147,19 +141,19 @@ TEST(PatchWriters, BranchesAcrossModulesReachTheirTargets) {
   DWORD dllProtection = protectionOf(bareValue);
 
   EXPECT_TRUE(patchJump(exeSite, dllSite));
-  EXPECT_EQ(bytesAt(reinterpret_cast<const void*>(&farJumpSite), 5), longBranch(0xE9, exeSite, dllSite));
+  EXPECT_EQ(bytesAt(reinterpret_cast<const void*>(&farJumpSite), 5), relativeBranch(0xE9, exeSite, dllSite));
   int (*volatile jumpSite)() = &farJumpSite;
   EXPECT_EQ(jumpSite(), 7);
 
   patchCall(exeCallSite, dllSite);
-  Bytes call = longBranch(0xE8, exeCallSite, dllSite);
+  Bytes call = relativeBranch(0xE8, exeCallSite, dllSite);
   call.push_back(0xC3);  // the original ret follows the call
   EXPECT_EQ(bytesAt(reinterpret_cast<const void*>(&farCallSite), 6), call);
   int (*volatile callSite)() = &farCallSite;
   EXPECT_EQ(callSite(), 7);
 
   EXPECT_TRUE(patchJump(dllSite, exeTarget));
-  EXPECT_EQ(bytesAt(bareValue, 5), longBranch(0xE9, dllSite, exeTarget));
+  EXPECT_EQ(bytesAt(bareValue, 5), relativeBranch(0xE9, dllSite, exeTarget));
   EXPECT_EQ(protectionOf(bareValue), dllProtection);
   EXPECT_EQ(run(bareValue), 11);
   EXPECT_EQ(jumpSite(), 11);  // through the DLL and back

@@ -2,6 +2,7 @@
 #include "launcher/Globals.h"
 #include "patching/RacePatches.h"
 #include "patching/RaceStubs.h"
+#include "patching/TestPages.h"
 
 #include <windows.h>
 
@@ -14,11 +15,8 @@
 
 namespace {
 
-constexpr uint32_t kImageSize = 0x620000;  // covers the highest site, 0x5C0A29
-constexpr uint32_t kPage = 0x1000;
-constexpr uint8_t kFill = 0xCC;
-
-using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kImageSize = kFakeGameSize;
+constexpr uint8_t kFill = kFakeGameFill;
 
 struct Write {
     uint32_t offset;
@@ -30,13 +28,6 @@ uint32_t address(void (*f)())
     return reinterpret_cast<uint32_t>(f);
 }
 
-Bytes relative(uint8_t opcode, uint32_t site, uint32_t target)
-{
-    uint32_t displacement = target - (site + 5);
-    return {opcode, static_cast<uint8_t>(displacement), static_cast<uint8_t>(displacement >> 8),
-            static_cast<uint8_t>(displacement >> 16), static_cast<uint8_t>(displacement >> 24)};
-}
-
 Bytes nops(int count)
 {
     return Bytes(count, 0x90);
@@ -45,7 +36,7 @@ Bytes nops(int count)
 // The bytes the game module must hold afterwards, in the order they are written (later ones win).
 std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte)
 {
-    auto jumpTo = [base](uint32_t site, void (*stub)()) { return relative(0xE9, base + site, address(stub)); };
+    auto jumpTo = [base](uint32_t site, void (*stub)()) { return relativeBranch(0xE9, base + site, address(stub)); };
     return {
         {0x3A2853, jumpTo(0x3A2853, raceSkinClampStub)},
         {0x55958F, {0x56}},
@@ -86,7 +77,7 @@ std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte)
         {0x58AA02, jumpTo(0x58AA02, raceKeyStub)},
         {0x5A3D84, jumpTo(0x5A3D84, raceSkinStub)},
         {0x31F5D3, jumpTo(0x31F5D3, raceSkinSelectStub)},
-        {0x5A0DE5, relative(0xE8, base + 0x5A0DE5, address(raceSkinCall))},
+        {0x5A0DE5, relativeBranch(0xE8, base + 0x5A0DE5, address(raceSkinCall))},
     };
 }
 
@@ -96,73 +87,6 @@ Bytes expectedImage(uint32_t base, uint8_t countByte)
     for (const Write& w : expectedWrites(base, countByte))
         std::memcpy(&image[w.offset], w.bytes.data(), w.bytes.size());
     return image;
-}
-
-// A fake game module: kImageSize bytes of kFill at base, code-like protection, and optionally one
-// reserved page that is not committed, ending at base + holeEnd.
-class FakeGame {
-public:
-    explicit FakeGame(uint32_t holeEnd = 0)
-    {
-        uint32_t shift = holeEnd == 0 ? 0 : (kPage - holeEnd % kPage) % kPage;
-        size = (shift + kImageSize + kPage - 1) / kPage * kPage;
-        memory = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        if (memory == nullptr)
-            return;
-        std::memset(memory, kFill, size);
-        DWORD old;
-        VirtualProtect(memory, size, PAGE_EXECUTE_READ, &old);
-        base = reinterpret_cast<uint32_t>(memory) + shift;
-        if (holeEnd != 0) {
-            hole = base + holeEnd - kPage;
-            VirtualFree(reinterpret_cast<void*>(hole), kPage, MEM_DECOMMIT);
-        }
-    }
-    ~FakeGame()
-    {
-        if (memory != nullptr)
-            VirtualFree(memory, 0, MEM_RELEASE);
-    }
-    FakeGame(const FakeGame&) = delete;
-    FakeGame& operator=(const FakeGame&) = delete;
-
-    bool inHole(uint32_t offset) const
-    {
-        return hole != 0 && base + offset >= hole && base + offset < hole + kPage;
-    }
-    uint8_t at(uint32_t offset) const { return *reinterpret_cast<const uint8_t*>(base + offset); }
-
-    uint8_t* memory = nullptr;
-    uint32_t size = 0;
-    uint32_t base = 0;
-    uint32_t hole = 0;  // address of the uncommitted page, 0 when there is none
-};
-
-// Offsets (outside the hole) where the image differs from want, as text, at most 20 of them.
-std::string differences(const FakeGame& game, const Bytes& want)
-{
-    std::string text;
-    int count = 0;
-    for (uint32_t offset = 0; offset < kImageSize; ++offset) {
-        if (game.inHole(offset) || game.at(offset) == want[offset])
-            continue;
-        if (++count <= 20) {
-            char line[64];
-            std::snprintf(line, sizeof line, "%06X: %02X, want %02X\n", offset, game.at(offset), want[offset]);
-            text += line;
-        }
-    }
-    if (count > 20)
-        text += std::to_string(count) + " bytes differ in all\n";
-    return text;
-}
-
-Bytes bytesAt(const FakeGame& game, uint32_t offset, uint32_t count)
-{
-    Bytes bytes;
-    for (uint32_t i = 0; i < count; ++i)
-        bytes.push_back(game.at(offset + i));
-    return bytes;
 }
 
 class RaceInstallTest : public ::testing::Test {
@@ -195,26 +119,26 @@ TEST_F(RaceInstallTest, StandardRacesWriteExactlyTheTable)
     gRaceKeys = {"HUMAN", "ORC", "UNDEAD", "NIGHT_ELF"};
     install(game);
 
-    EXPECT_EQ(differences(game, expectedImage(game.base, 0x04)), "");
+    EXPECT_EQ(game.differences(expectedImage(game.base, 0x04)), "");
     EXPECT_EQ(gRaceSkinCount, 4u);
     EXPECT_EQ(gRaceKeyCount, 4u);
 
     // A few sites spelled out whole, as the game's code will read them.
-    EXPECT_EQ(bytesAt(game, 0x55958F, 5), (Bytes{0x56, 0x8B, 0xF0, 0xEB, 0x29}));
-    EXPECT_EQ(bytesAt(game, 0x559283, 5), (Bytes{0xE9, 0x68, 0x9E, 0x0B, 0x00}));
-    EXPECT_EQ(bytesAt(game, 0x55926A, 30),
+    EXPECT_EQ(game.bytes(0x55958F, 5), (Bytes{0x56, 0x8B, 0xF0, 0xEB, 0x29}));
+    EXPECT_EQ(game.bytes(0x559283, 5), (Bytes{0xE9, 0x68, 0x9E, 0x0B, 0x00}));
+    EXPECT_EQ(game.bytes(0x55926A, 30),
               (Bytes{0x8B, 0x89, 0xA4, 0x01, 0x00, 0x00, 0x83, 0xF8, 0x64, 0x72, 0x03, 0x83, 0xE8, 0x64, 0x83,
                      0xFA, 0x0C, 0x75, 0x02, 0x31, 0xC0, 0x89, 0x44, 0x24, 0x04, 0xE9, 0x68, 0x9E, 0x0B, 0x00}));
-    EXPECT_EQ(bytesAt(game, 0x3A31E2, 8), (Bytes{0xEB, 0x2E, 0x90, 0x83, 0xF9, 0x00, 0x75, kFill}));
+    EXPECT_EQ(game.bytes(0x3A31E2, 8), (Bytes{0xEB, 0x2E, 0x90, 0x83, 0xF9, 0x00, 0x75, kFill}));
     EXPECT_EQ(game.at(0x3A31F6), 0x04);
     Bytes block = {0xEB, 0x18, 0x83, 0xF9, 0x64, 0x72, 0xCD, 0x83, 0xE9, 0x64, 0xEB, 0xC8};
     block.insert(block.end(), 14, 0x90);
     block.push_back(kFill);  // 0x3A322A is the game's own
     block.push_back(0x8E);
-    EXPECT_EQ(bytesAt(game, 0x3A3210, 28), block);
-    EXPECT_EQ(bytesAt(game, 0x5C0A1B, 15),
+    EXPECT_EQ(game.bytes(0x3A3210, 28), block);
+    EXPECT_EQ(game.bytes(0x5C0A1B, 15),
               (Bytes{0x90, 0x90, 0x90, 0x90, 0x90, 0x90, kFill, kFill, kFill, kFill, 0x90, 0x90, 0x90, 0x90, 0x90}));
-    EXPECT_EQ(bytesAt(game, 0x3C11B7, 7), (Bytes{0x8B, kFill, 0x90, 0x90, 0x90, 0x90, 0x90}));
+    EXPECT_EQ(game.bytes(0x3C11B7, 7), (Bytes{0x8B, kFill, 0x90, 0x90, 0x90, 0x90, 0x90}));
 
     // The stubs are reached by five-byte jumps and a call straight to their own addresses.
     EXPECT_EQ(game.at(0x58AA02), 0xE9);
@@ -251,7 +175,7 @@ TEST_F(RaceInstallTest, CountByteIsTheLowByteOfTheSkinCount)
         EXPECT_EQ(gRaceSkinCount, static_cast<unsigned int>(c.skins));
         EXPECT_EQ(gRaceKeyCount, static_cast<unsigned int>(c.keys));
         EXPECT_EQ(game.at(0x3A31F6), c.countByte);
-        EXPECT_EQ(differences(game, expectedImage(game.base, c.countByte)), "");
+        EXPECT_EQ(game.differences(expectedImage(game.base, c.countByte)), "");
     }
 }
 
@@ -280,7 +204,7 @@ TEST_F(RaceInstallTest, RunStopsAtItsFirstFailedByte)
         Bytes want = expectedImage(game.base, 0x04);
         for (uint32_t offset = c.keptFirst; offset <= c.keptLast; ++offset)
             want[offset] = kFill;
-        EXPECT_EQ(differences(game, want), "");
+        EXPECT_EQ(game.differences(want), "");
 
         MEMORY_BASIC_INFORMATION info;
         ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(game.hole), &info, sizeof info), 0u);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -58,6 +59,53 @@ SplitPages::~SplitPages() {
   if (writer) UnmapViewOfFile(writer);
   if (reservation) VirtualFree(reservation, 0, MEM_RELEASE);
   CloseHandle(section);
+}
+
+FakeGame::FakeGame(uint32_t holeEnd) {
+  uint32_t shift = holeEnd == 0 ? 0 : (kPageSize - holeEnd % kPageSize) % kPageSize;
+  size = (shift + kFakeGameSize + kPageSize - 1) / kPageSize * kPageSize;
+  memory = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  if (memory == nullptr) {
+    ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
+    return;
+  }
+  std::memset(memory, kFakeGameFill, size);
+  DWORD old;
+  VirtualProtect(memory, size, PAGE_EXECUTE_READ, &old);
+  base = reinterpret_cast<uint32_t>(memory) + shift;
+  if (holeEnd != 0) {
+    hole = base + holeEnd - kPageSize;
+    VirtualFree(reinterpret_cast<void*>(hole), kPageSize, MEM_DECOMMIT);
+  }
+}
+
+FakeGame::~FakeGame() {
+  if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
+}
+
+bool FakeGame::inHole(uint32_t offset) const {
+  return hole != 0 && base + offset >= hole && base + offset < hole + kPageSize;
+}
+
+std::string FakeGame::differences(const Bytes& want) const {
+  std::string text;
+  int count = 0;
+  for (uint32_t offset = 0; offset < kFakeGameSize; ++offset) {
+    if (inHole(offset) || at(offset) == want[offset]) continue;
+    if (++count <= 20) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%06X: %02X, want %02X\n", offset, at(offset), want[offset]);
+      text += line;
+    }
+  }
+  if (count > 20) text += std::to_string(count) + " bytes differ in all\n";
+  return text;
+}
+
+Bytes relativeBranch(uint8_t opcode, uint32_t site, uint32_t target) {
+  uint32_t displacement = target - (site + 5);
+  return Bytes{opcode, static_cast<uint8_t>(displacement), static_cast<uint8_t>(displacement >> 8),
+               static_cast<uint8_t>(displacement >> 16), static_cast<uint8_t>(displacement >> 24)};
 }
 
 char* freedPage() {

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 typedef std::vector<unsigned char> Bytes;
@@ -40,6 +42,34 @@ private:
 
 const size_t kPageSize = 0x1000;
 
+const uint32_t kFakeGameSize = 0x620000;  // covers the highest site the launcher writes, 0x5C0A29
+const uint8_t kFakeGameFill = 0xCC;
+
+// A fake game module: kFakeGameSize bytes of kFakeGameFill at base, execute-read, and optionally one
+// reserved page that is not committed, ending at base + holeEnd; released on exit.
+class FakeGame {
+public:
+  explicit FakeGame(uint32_t holeEnd = 0);
+  ~FakeGame();
+  FakeGame(const FakeGame&) = delete;
+  FakeGame& operator=(const FakeGame&) = delete;
+  bool inHole(uint32_t offset) const;
+  // Offsets (outside the hole) where the image differs from want, as text, at most 20 of them.
+  std::string differences(const Bytes& want) const;
+  uint8_t at(uint32_t offset) const { return *reinterpret_cast<const uint8_t*>(base + offset); }
+  Bytes bytes(uint32_t offset, uint32_t count) const {
+    const uint8_t* from = reinterpret_cast<const uint8_t*>(base + offset);
+    return Bytes(from, from + count);
+  }
+
+  uint8_t* memory = nullptr;
+  uint32_t size = 0;
+  uint32_t base = 0;
+  uint32_t hole = 0;  // address of the uncommitted page, 0 when there is none
+};
+
+// A call (E8) or long jump (E9) at site to target: the opcode and its rel32, little-endian.
+Bytes relativeBranch(uint8_t opcode, uint32_t site, uint32_t target);
 // The address of a page that was committed and then released.
 char* freedPage();
 // The current protection of the page at address.

@@ -19,6 +19,7 @@ protected:
 
 // Whole-file helpers for exact byte checks (binary mode, no translation).
 bool fileExists(const std::string& path);
+bool folderExists(const std::string& path);  // false when the path is missing or a file
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 void removeTree(const std::string& path);

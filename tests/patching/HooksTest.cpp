@@ -1,0 +1,227 @@
+// The hooks in one process: window titles, the archive hooks against the stand-in Storm.dll (threads at
+// once included), and the launcher's patch sites in a fake game with one site that cannot be written.
+#include "launcher/Globals.h"
+#include "patching/ArchiveHooks.h"
+#include "patching/LauncherPatches.h"
+#include "patching/TestPages.h"
+#include "patching/WindowHooks.h"
+#include "services/StormImports.h"
+#include "support/TempFolder.h"
+#include "support/TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+uint32_t addressOf(const void* at) {
+  return reinterpret_cast<uint32_t>(at);
+}
+
+// ---- Window titles
+
+std::string titleOf(HWND window) {
+  char text[64] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The class name is never compared: only a window name that is the game's title, in any case.
+TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
+  gModName = "Mod Title";
+  const std::pair<const char*, const char*> titles[] = {
+      {"warcraft iii", "Mod Title"}, {"WarCraft III", "Mod Title"}, {"Warcraft III ", "Warcraft III "},
+      {"Warcraft", "Warcraft"},      {nullptr, ""}};
+  for (const auto& title : titles) {
+    SCOPED_TRACE(title.first ? title.first : "null");
+    HWND window =
+        hookCreateWindowExA(0, "Static", title.first, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(titleOf(window), title.second);
+    SetWindowTextA(window, "before");
+    EXPECT_TRUE(hookSetWindowTextA(window, title.first));
+    EXPECT_EQ(titleOf(window), title.second);
+    DestroyWindow(window);
+  }
+  gModName = nullptr;
+}
+
+// ---- Archive hooks, against the stand-in archive library this program imports
+
+const char kIconRequest[] = "UI\\Widgets\\Glues\\icon-map-test.blp";  // in War3.mpq under this name
+const char kDataIcon[] = "BLP1 data.mpq war3mapIcon.blp\n";
+const char kWar3xIcon[] = "BLP1 War3x.mpq war3mapIcon.blp\n";
+const char kWar3Picture[] = "BLP1 War3.mpq icon-map-test.blp\n";
+
+// Opens name through the hook of the game's extended or plain archive open, then closes it again.
+void openThroughHook(const char* name, bool extended) {
+  HANDLE archive = nullptr;
+  if (extended)
+    hookOpenArchiveEx(0, name, 2, 0, addressOf(&archive));
+  else
+    hookOpenArchive(name, 3, 0, &archive);
+  if (archive) stormCloseArchive(archive);
+}
+
+// The text a file request through the hook gives, "" when it fails; the buffer goes back to the library.
+std::string request(const char* name, DWORD extra = 0) {
+  void* buffer = nullptr;
+  DWORD size = 0;
+  DWORD result = hookFileRequest(name, addressOf(&buffer), addressOf(&size), extra, 0);
+  std::string text = result == 1 && buffer ? std::string(static_cast<const char*>(buffer), size) : "";
+  FARPROC unloadFile = GetProcAddress(GetModuleHandleA("Storm.dll"), MAKEINTRESOURCEA(280));
+  auto unload = reinterpret_cast<BOOL(__stdcall*)(void*)>(reinterpret_cast<void*>(unloadFile));
+  if (buffer) unload(buffer);
+  return text;
+}
+
+// War3.mpq stays open as the game's own archive; data.mpq and War3x.mpq hold the map icon, music.mpq not.
+class ArchiveHooks : public TempFolderTest {
+protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    char path[MAX_PATH];
+    std::string bin(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    std::string testbed = bin.substr(0, bin.find_last_of('\\')) + "\\..\\testbed\\";
+    for (const char* from : {"game-archives\\War3.mpq", "game-archives\\War3x.mpq", "mods\\Demo\\Mpqs\\data.mpq",
+                             "mods\\Demo\\Mpqs\\music.mpq"}) {
+      std::string source = testbed + from;
+      ASSERT_TRUE(CopyFileA(source.c_str(), source.substr(source.find_last_of('\\') + 1).c_str(), FALSE)) << from;
+    }
+    ASSERT_NE(stormOpenArchive("War3.mpq", 1, 0, &game), 0u);
+  }
+  void TearDown() override {
+    stormCloseArchive(game);
+    TempFolderTest::TearDown();
+  }
+  HANDLE game = nullptr;
+};
+
+// Map-icon requests are answered with war3mapIcon.blp of the archive opened last through either hook;
+// when it cannot give one, and for every other name, the plain lookup answers.
+TEST_F(ArchiveHooks, MapIconsComeFromTheArchiveOpenedLast) {
+  struct Case {
+    const char* opened;
+    bool extended;
+    const char* requested;
+    const char* answer;
+  };
+  const Case cases[] = {
+      {"data.mpq", true, kIconRequest, kDataIcon},
+      {"War3x.mpq", false, "ui\\widgets\\glues\\ICON-MAP", kWar3xIcon},
+      {"music.mpq", true, kIconRequest, kWar3Picture},
+      {"missing.mpq", false, kIconRequest, kWar3Picture},
+      {"data.mpq", false, "ui\\widgets\\glues\\icon-ma", ""},
+      {"data.mpq", false, "Identity.txt", "War3.mpq Identity.txt\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.opened) + ", " + c.requested);
+    openThroughHook(c.opened, c.extended);
+    EXPECT_EQ(request(c.requested), c.answer);
+  }
+  // The game's own buffer, size, extra bytes and overlapped go to the library as they came.
+  openThroughHook("War3x.mpq", true);
+  EXPECT_EQ(request(kIconRequest, 4), kWar3xIcon);
+  std::vector<std::string> trace = linesOf(readFile("StormTrace.txt"));
+  ASSERT_FALSE(trace.empty());
+  EXPECT_NE(trace[trace.size() - 3].find("\"war3mapIcon.blp\" extra=4 scope=0 -> 1"), std::string::npos)
+      << trace[trace.size() - 3];
+}
+
+// Game threads open archives and ask for map icons at once. Names of a megabyte (which no archive
+// can have: the plain lookup answers for them) make every copy long, so an unguarded copy of a name
+// that another thread frees meanwhile would read released memory and end the program.
+const int kOpeners = 2, kAskers = 2, kRounds = 200;
+const std::string kHugeName(1 << 20, 'x');
+LONG gWrongAnswers = 0;
+
+DWORD WINAPI openArchives(void* first) {
+  for (int round = 0; round < kRounds; ++round) {
+    bool huge = (round + reinterpret_cast<intptr_t>(first)) % 2;
+    openThroughHook(huge ? kHugeName.c_str() : round % 4 < 2 ? "data.mpq" : "War3x.mpq", !huge);
+  }
+  return 0;
+}
+
+DWORD WINAPI askForIcons(void*) {
+  for (int round = 0; round < kRounds; ++round) {
+    std::string answer = request(kIconRequest);
+    if (answer != kDataIcon && answer != kWar3xIcon && answer != kWar3Picture) InterlockedIncrement(&gWrongAnswers);
+  }
+  return 0;
+}
+
+TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
+  gWrongAnswers = 0;
+  std::vector<HANDLE> threads;
+  for (int i = 0; i < kOpeners + kAskers; ++i) {
+    LPTHREAD_START_ROUTINE work = i < kOpeners ? openArchives : askForIcons;
+    threads.push_back(CreateThread(nullptr, 0, work, reinterpret_cast<void*>(i), 0, nullptr));
+  }
+  // The threads only touch globals, so a hung one can be left behind after the failure.
+  ASSERT_EQ(WaitForMultipleObjects(threads.size(), threads.data(), TRUE, 300000), WAIT_OBJECT_0)
+      << "the archive hook threads did not finish within 300 s";
+  for (HANDLE thread : threads) CloseHandle(thread);
+  EXPECT_EQ(gWrongAnswers, 0);
+}
+
+// ---- The launcher's patch sites
+
+const uint32_t kSites[kLauncherPatchSites] = {0x4E3BFA, 0x4E3BFC, 0x59B3E4, 0xE5F0, 0xE5FF, 0x58BF7F};
+
+// What each site holds once written, in the order of the results.
+std::vector<Bytes> siteBytes(uint32_t base, const char* version) {
+  uint32_t text = addressOf(version);
+  return {{0x90, 0x90},
+          {0xEB},
+          Bytes(8, 0x90),
+          relativeBranch(0xE8, base + 0xE5F0, addressOf(reinterpret_cast<const void*>(&hookOpenArchiveEx))),
+          relativeBranch(0xE8, base + 0xE5FF, addressOf(reinterpret_cast<const void*>(&hookOpenArchive))),
+          {static_cast<uint8_t>(text), static_cast<uint8_t>(text >> 8), static_cast<uint8_t>(text >> 16),
+           static_cast<uint8_t>(text >> 24)}};
+}
+
+// One site at a time lies (partly) on a page that is not committed: it is reported failed and left as
+// it was, a run stopping at its first failed byte; every other site is still written. The mod's
+// version text later goes to the same pointer, with the same outcome.
+TEST(LauncherPatches, AFailedSiteIsReportedAndLeftAndTheOthersAreWritten) {
+  struct Case {
+    uint32_t holeEnd;  // the page that is not committed ends here; 0: none
+    bool written[kLauncherPatchSites];
+  };
+  const Case cases[] = {
+      {0, {true, true, true, true, true, true}},
+      {0x4E3BFB, {false, true, true, true, true, true}},   // the run's second byte stays unwritten
+      {0x59B3E8, {true, true, false, true, true, true}},   // so do the four after the hole
+      {0xE5F8, {true, true, true, false, true, true}},
+      {0xF5FF, {true, true, true, true, false, true}},     // the hole starts at the second call
+      {0x58BF81, {true, true, true, true, true, false}},   // half the pointer: none of it written
+  };
+  const char version[] = "Mod 2.0";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.holeEnd);
+    FakeGame game(c.holeEnd);
+    ASSERT_NE(game.memory, nullptr);
+    PatchSiteResult results[kLauncherPatchSites];
+    installLauncherPatches(game.base, results);
+    Bytes want(kFakeGameSize, kFakeGameFill);
+    std::vector<Bytes> sites = siteBytes(game.base, gLauncherVersionText);
+    for (unsigned i = 0; i < kLauncherPatchSites; ++i) {
+      EXPECT_EQ(results[i].offset, kSites[i]);
+      EXPECT_EQ(results[i].written, c.written[i]) << std::hex << kSites[i];
+      if (c.written[i]) std::copy(sites[i].begin(), sites[i].end(), want.begin() + kSites[i]);
+    }
+    EXPECT_EQ(game.differences(want), "");
+
+    SetLastError(0xDEAD);
+    EXPECT_EQ(writeVersionText(game.base, version), c.written[5]);
+    EXPECT_EQ(GetLastError(), c.written[5] ? 0u : 2u);
+    if (c.written[5]) {
+      EXPECT_EQ(game.bytes(kSites[5], 4), siteBytes(game.base, version)[5]);
+    }
+  }
+}
+
+}  // namespace
