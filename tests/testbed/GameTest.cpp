@@ -103,8 +103,8 @@ const std::pair<uint32_t, const char*> kTables[] = {{0x31F5DB, kSkins},  {0x3A28
                                                     {0x3A2866, "Human"}, {0x58AA12, "HUMAN ORC UNDEAD NIGHT_ELF"}};
 
 TEST(GameImage, FixedCodeLiesAtItsOffsetsInEveryVariant) {
-  for (const char* variant :
-       {"Game.dll", "variants\\nogamemain\\Game.dll", "variants\\nouser32\\Game.dll", "variants\\nostorm\\Game.dll"}) {
+  for (const char* variant : {"Game.dll", "variants\\nogamemain\\Game.dll", "variants\\cdecl\\Game.dll",
+                              "variants\\nouser32\\Game.dll", "variants\\nostorm\\Game.dll"}) {
     SCOPED_TRACE(variant);
     PeFile file = image(variant);
     for (const Block& block : kBlocks) {
