@@ -1,142 +1,150 @@
-"""Checks Corvane.exe's export table and the two import libraries against the names that the
-compilers give the public headers' declarations (oracle.py), on the host: no Windows program runs.
-   check_exports.py INCLUDE_DIR Corvane.exe Corvane.lib libCorvane.a AbiCheck.dll EXAMPLE_MINGW EXAMPLE_MICROSOFT
+"""Checks Corvane.exe's export table and libCorvane.a against the names that the compilers give the public
+headers' declarations (oracle.py), on the host: no Windows program runs. Corvane.lib is checked through
+AbiCheck.dll, which links with it and must bind every name by name.
+   check_exports.py INCLUDE_DIR Corvane.exe libCorvane.a AbiCheck.dll EXAMPLE_MINGW EXAMPLE_MICROSOFT
 The last two are the SDK's example add-on built with MinGW and the Microsoft way."""
+import re
+import struct
+import subprocess
 import sys
 
 import oracle
-import pefiles
 
-FAMILIES = {"CJSON_Exp": 29, "SObject_Exp": 38, "CRedirector": 10, "": 2, "Storm": 14, "CmdLine": 3,
-            "StringUtils": 3}
 SHARED_BY_BOTH_JSON_CLASSES = ("operator[]", "Clear", "GetMemberCount", "IsExist", "IsArray", "HasMember")
+CODE = 0x20000020   # IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_CNT_CODE
 
 
-class Report:
-    def __init__(self):
-        self.passed = self.failed = 0
+class PeImage:
+    """A PE32 image as a file: sections, the export and the import directory."""
 
-    def check(self, what, expected, actual):
-        if expected == actual:
-            self.passed += 1
-            print("ok   %s" % what)
-        else:
-            self.failed += 1
-            print("FAIL %s\n     expected %r\n     actual   %r" % (what, expected, actual))
+    def __init__(self, path):
+        self.data = data = open(path, "rb").read()
+        pe = self.u32(0x3C)
+        if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0" or data[pe + 24:pe + 26] != b"\x0b\x01":
+            raise ValueError("%s: not a PE32 image" % path)
+        count, optional_size = struct.unpack_from("<2xH12xH", data, pe + 4)
+        self.export_rva, self.export_size, self.import_rva = struct.unpack_from("<III", data, pe + 24 + 96)
+        sections = pe + 24 + optional_size   # each (virtual size, rva, raw size, file offset, characteristics)
+        self.sections = [struct.unpack_from("<8xIIII12xI", data, sections + 40 * s) for s in range(count)]
+
+    def u32(self, offset, form="<I"):
+        return struct.unpack_from(form, self.data, offset)[0]
+
+    def section_at(self, rva):
+        return next((s for s in self.sections if s[1] <= rva < s[1] + max(s[0], s[2])), None)
+
+    def offset(self, rva):
+        section = self.section_at(rva)
+        return section[3] + rva - section[1]
+
+    def text(self, rva):
+        at = self.offset(rva)
+        return self.data[at:self.data.index(b"\0", at)].decode("latin-1")
+
+    def exports(self):
+        """Module name, ordinal base, the address table, and the named entries as (name, ordinal) in
+        name-table order."""
+        d = self.offset(self.export_rva)
+        name, base, functions, names, addresses, pointers, ordinals = struct.unpack_from("<12xIIIIIII", self.data, d)
+        table = [self.u32(self.offset(addresses) + 4 * i) for i in range(functions)]
+        named = [(self.text(self.u32(self.offset(pointers) + 4 * i)),
+                  base + self.u32(self.offset(ordinals) + 2 * i, "<H")) for i in range(names)]
+        return self.text(name), base, table, named
+
+    def imports(self):
+        """{module name: [imported name, or ordinal as an int]}"""
+        found, at = {}, self.offset(self.import_rva) if self.import_rva else None
+        while at is not None and self.u32(at + 16):
+            thunk, names = self.offset(self.u32(at) or self.u32(at + 16)), []
+            while self.u32(thunk):
+                entry = self.u32(thunk)
+                names.append(entry & 0xFFFF if entry & 0x80000000 else self.text(entry + 2))
+                thunk += 4
+            found[self.text(self.u32(at + 12))] = names
+            at += 20
+        return found
 
 
-def shared_pairs(declarations):
-    """The pairs of declarations that one entry point serves: the JSON operations both classes have,
-    document assignment with node assignment, and the two zero-fills."""
+def dlltool_imports(library):
+    """{symbol that a member of a GNU dlltool import library defines: the name it imports}, read with
+    binutils: the member's code symbol, and the name after the hint in its section .idata$6."""
+    def tool(*command):
+        return subprocess.run(command, capture_output=True, text=True, check=True).stdout.splitlines()
+
+    symbols, names, member = {}, {}, None
+    for line in tool("i686-w64-mingw32-nm", "-A", "--defined-only", library):
+        where, _, rest = line.rpartition(":")
+        if rest.split()[1] == "T":
+            symbols[where.split(":")[-1]] = rest.split()[2]
+    for line in tool("i686-w64-mingw32-objdump", "-s", "-j", ".idata$6", library):
+        if re.match(r"\S+:\s+file format", line):
+            member = line.split(":")[0]
+        elif line.startswith(" ") and member in symbols:
+            names[member] = names.get(member, b"") + bytes.fromhex(line[6:41].replace(" ", ""))
+    return {symbols[member]: data[2:data.index(b"\0", 2)].decode("latin-1") for member, data in names.items()}
+
+
+RESULTS = []
+
+
+def check(what, expected, actual):
+    RESULTS.append(expected == actual)
+    print("ok   %s" % what if expected == actual else
+          "FAIL %s\n     expected %r\n     actual   %r" % (what, expected, actual))
+
+
+def entry_groups(declarations):
+    """The Microsoft names grouped by entry point: one entry point serves the JSON operations that both
+    classes have, document assignment and node assignment, and the two zero-fills; each other name its own."""
     def find(scope, name, params):
         found = [d for d in declarations if d.scope == scope and d.name == name and d.params() == params]
-        return found[0] if len(found) == 1 else None
+        return found[0].microsoft if len(found) == 1 else "(%s::%s%s not declared)" % (scope, name, params)
 
-    pairs = []
-    for d in declarations:
-        if d.scope == "CJSON_Exp" and d.name in SHARED_BY_BOTH_JSON_CLASSES:
-            pairs.append((d, find("SObject_Exp", d.name, d.params())))
-    pairs.append((find("CJSON_Exp", "operator=", "(const CJSON_Exp &)"), find("SObject_Exp", "operator=", "(SObject_Exp &)")))
-    pairs.append((find("CJSON_Exp", "__autoclassinit2", "(unsigned int)"),
-                  find("CRedirector", "__autoclassinit2", "(unsigned int)")))
-    return pairs
-
-
-def check_headers(report, declarations):
-    report.check("the headers declare 99 functions", 99, len(declarations))
-    counts = {}
-    for d in declarations:
-        counts[d.scope] = counts.get(d.scope, 0) + 1
-    report.check("functions per family (\"\" is patch)", FAMILIES, counts)
-    report.check("Microsoft names are distinct", 99, len({d.microsoft for d in declarations}))
-    report.check("MinGW names are distinct", 99, len({d.itanium for d in declarations}))
+    groups = [[d.microsoft, find("SObject_Exp", d.name, d.params())] for d in declarations
+              if d.scope == "CJSON_Exp" and d.name in SHARED_BY_BOTH_JSON_CLASSES]
+    groups.append([find("CJSON_Exp", "operator=", "(const CJSON_Exp &)"),
+                   find("SObject_Exp", "operator=", "(SObject_Exp &)")])
+    groups.append([find("CJSON_Exp", "__autoclassinit2", "(unsigned int)"),
+                   find("CRedirector", "__autoclassinit2", "(unsigned int)")])
+    shared = {name for group in groups for name in group}
+    groups += [[d.microsoft] for d in declarations if d.microsoft not in shared]
+    return sorted(sorted(group) for group in groups)
 
 
-def check_export_table(report, declarations, image):
+def check_export_table(declarations, image):
     module, base, addresses, named = image.exports()
     names = [name for name, _ in named]
-    expected = sorted(d.microsoft for d in declarations)
-    report.check("module name in the export directory", "Corvane.exe", module)
-    report.check("ordinal base", 1, base)
-    report.check("entries in the address table", 99, len(addresses))
-    report.check("named entries", 99, len(named))
-    report.check("names missing from the table", [], sorted(set(expected) - set(names)))
-    report.check("names the headers do not declare", [], sorted(set(names) - set(expected)))
-    report.check("name table in ascending byte order", sorted(names, key=lambda n: n.encode()), names)
-    report.check("ordinals 1 to 99 follow the byte order of the names",
-                 list(range(1, 100)), [ordinal for _, ordinal in sorted(named, key=lambda e: e[0].encode())])
-    export_end = image.export_rva + image.export_size
-    report.check("forwarders (addresses inside the export directory)", [],
-                 [n for n, o in named if image.export_rva <= addresses[o - base] < export_end])
-    code = pefiles.IMAGE_SCN_MEM_EXECUTE | pefiles.IMAGE_SCN_CNT_CODE
-    report.check("entries that are not code (exported data)", [],
-                 [n for n, o in named if (image.section_at(addresses[o - base]) or (0,) * 6)[5] & code != code])
-    report.check("distinct entry points", 87, len(set(addresses)))
-
-    address_of = {n: addresses[o - base] for n, o in named}
-    pairs = shared_pairs(declarations)
-    report.check("pairs of names that share an entry point, from the headers", 12,
-                 len([p for p in pairs if p[0] and p[1]]))
-    expected_groups = sorted(sorted([a.microsoft, b.microsoft]) for a, b in pairs if a and b)
-    expected_groups += sorted([d.microsoft] for d in declarations
-                              if not any(d in pair for pair in pairs))
-    by_address = {}
-    for n in names:
-        by_address.setdefault(address_of[n], []).append(n)
-    actual_groups = sorted(sorted(group) for group in by_address.values())
-    report.check("expected entry-point groups that the table lacks", [],
-                 [g for g in expected_groups if g not in actual_groups])
-    report.check("entry-point groups that were not expected", [],
-                 [g for g in actual_groups if g not in expected_groups])
+    expected = {d.microsoft for d in declarations}
+    check("module name, ordinal base, entries", ("Corvane.exe", 1, 99), (module, base, len(addresses)))
+    check("names: missing from the table, not declared, in all", ([], [], 99),
+          (sorted(expected - set(names)), sorted(set(names) - expected), len(names)))
+    check("name table in ascending byte order", sorted(names, key=lambda n: n.encode()), names)
+    check("ordinals 1 to 99 follow the byte order of the names", list(range(1, 100)), [o for _, o in named])
+    check("forwarders (addresses inside the export directory)", [],
+          [n for n, o in named if 0 <= addresses[o - base] - image.export_rva < image.export_size])
+    check("entries that are not code (exported data)", [],
+          [n for n, o in named if (image.section_at(addresses[o - base]) or (0,) * 5)[4] & CODE != CODE])
+    check("names grouped by entry point", entry_groups(declarations),
+          sorted(sorted(n for n, o in named if addresses[o - base] == address) for address in set(addresses)))
 
 
-def check_microsoft_import_library(report, declarations, data):
-    imports = [m for m in (pefiles.short_import(body) for _, body in pefiles.archive_members(data)) if m]
-    report.check("Corvane.lib: short import members", 99, len(imports))
-    report.check("Corvane.lib: every member imports from Corvane.exe", {"Corvane.exe"}, {m[1] for m in imports})
-    report.check("Corvane.lib: symbols are the Microsoft names", sorted(d.microsoft for d in declarations),
-                 sorted(m[0] for m in imports))
-    report.check("Corvane.lib: imported by the whole decorated name", {"NAME"}, {m[2] for m in imports})
-
-
-def check_mingw_import_library(report, declarations, data):
-    members = pefiles.archive_members(data)
-    imports = {m[0]: m[1] for m in (pefiles.dlltool_import(body) for _, body in members) if m}
-    expected = {"_" + d.itanium: d.microsoft for d in declarations}
-    report.check("libCorvane.a: import members", 99, len(imports))
-    report.check("libCorvane.a: each MinGW name imports its Microsoft name", expected, imports)
-    report.check("libCorvane.a: the module named is Corvane.exe", True,
-                 any(b"Corvane.exe\0" in body for _, body in members))
-
-
-def check_microsoft_addon(report, declarations, image):
-    imported = image.imports().get("Corvane.exe", [])
-    report.check("AbiCheck.dll binds all 99 names of Corvane.exe by name at load time",
-                 sorted(d.microsoft for d in declarations), sorted(n for n in imported if isinstance(n, str)))
-
-
-def check_example_addons(report, mingw_build, microsoft_build):
-    """One source built against each import library binds the very same exported names."""
-    mingw = mingw_build.imports().get("Corvane.exe", [])
-    microsoft = microsoft_build.imports().get("Corvane.exe", [])
-    report.check("the example add-on binds some names", True, len(microsoft) > 3)
-    report.check("the example add-on binds the same names through libCorvane.a as through Corvane.lib",
-                 sorted(microsoft), sorted(mingw))
-
-
-def main(include_dir, exe, msvc_lib, mingw_lib, addon, example_mingw, example_microsoft):
-    report = Report()
+def main(include_dir, exe, mingw_lib, addon, example_mingw, example_microsoft):
     declarations = oracle.declared_functions(include_dir)
-    check_headers(report, declarations)
-    check_export_table(report, declarations, pefiles.PeImage(open(exe, "rb").read()))
-    check_microsoft_import_library(report, declarations, open(msvc_lib, "rb").read())
-    check_mingw_import_library(report, declarations, open(mingw_lib, "rb").read())
-    check_microsoft_addon(report, declarations, pefiles.PeImage(open(addon, "rb").read()))
-    check_example_addons(report, pefiles.PeImage(open(example_mingw, "rb").read()),
-                         pefiles.PeImage(open(example_microsoft, "rb").read()))
-    print("%d passed, %d failed" % (report.passed, report.failed))
-    return 1 if report.failed else 0
+    check("the headers declare 99 functions with distinct names of each kind", (99, 99, 99),
+          (len(declarations), len({d.microsoft for d in declarations}), len({d.itanium for d in declarations})))
+    check_export_table(declarations, PeImage(exe))
+    check("libCorvane.a: each MinGW name imports its Microsoft name",
+          {"_" + d.itanium: d.microsoft for d in declarations}, dlltool_imports(mingw_lib))
+    check("AbiCheck.dll, linked with Corvane.lib, binds all 99 names of Corvane.exe by name",
+          sorted(d.microsoft for d in declarations), sorted(PeImage(addon).imports().get("Corvane.exe", [])))
+    # One source built against each import library binds the very same exported names.
+    microsoft = PeImage(example_microsoft).imports().get("Corvane.exe", [])
+    mingw = PeImage(example_mingw).imports().get("Corvane.exe", [])
+    check("the example add-on binds some names, the same through libCorvane.a as through Corvane.lib",
+          (True, sorted(microsoft)), (len(mingw) > 0, sorted(mingw)))
+    print("%d passed, %d failed" % (RESULTS.count(True), RESULTS.count(False)))
+    return 0 if all(RESULTS) else 1
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:8]))
+    sys.exit(main(*sys.argv[1:7]))

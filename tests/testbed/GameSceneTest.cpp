@@ -21,70 +21,49 @@ struct Picture {
   std::vector<uint32_t> pixels;
 };
 
-// A 32-bit top-down BMP file, as the game writes its capture.
+// A 32-bit top-down BMP file, as the game writes its capture; empty when it is not one.
 Picture readBitmap(const std::string& bytes) {
-  Picture picture;
-  BITMAPFILEHEADER file;
-  BITMAPINFOHEADER info;
-  if (bytes.size() < sizeof file + sizeof info) return picture;
-  memcpy(&file, bytes.data(), sizeof file);
-  memcpy(&info, bytes.data() + sizeof file, sizeof info);
+  BITMAPFILEHEADER file = {};
+  BITMAPINFOHEADER info = {};
+  if (bytes.size() >= sizeof file + sizeof info) memcpy(&file, bytes.data(), sizeof file);
+  if (bytes.size() >= sizeof file + sizeof info) memcpy(&info, bytes.data() + sizeof file, sizeof info);
   size_t count = (size_t)info.biWidth * -info.biHeight;
   if (file.bfType != 0x4D42 || info.biBitCount != 32 || info.biHeight >= 0 || bytes.size() < file.bfOffBits + count * 4)
-    return picture;
-  picture = {info.biWidth, -info.biHeight, std::vector<uint32_t>(count)};
+    return {};
+  Picture picture = {info.biWidth, -info.biHeight, std::vector<uint32_t>(count)};
   memcpy(picture.pixels.data(), bytes.data() + file.bfOffBits, count * 4);
   for (uint32_t& pixel : picture.pixels) pixel &= 0xFFFFFF;
   return picture;
 }
 
-// The item drawn alone into a memory bitmap of its own size.
-Picture drawAlone(const SceneItem& item) {
-  Picture picture;
-  picture.width = item.rect.right - item.rect.left;
-  picture.height = item.rect.bottom - item.rect.top;
-  BITMAPINFOHEADER header = {sizeof header, picture.width, -picture.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+// How many pixels of the item's place in the window differ from the item drawn alone into a memory bitmap
+// of its own size.
+size_t differences(const Picture& window, const SceneItem& item) {
+  int width = item.rect.right - item.rect.left, height = item.rect.bottom - item.rect.top;
+  BITMAPINFOHEADER header = {sizeof header, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HDC dc = CreateCompatibleDC(nullptr);
   HBITMAP bitmap = CreateDIBSection(dc, (BITMAPINFO*)&header, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ previous = SelectObject(dc, bitmap);
   paintItem(dc, item, item.rect.left, item.rect.top);
   GdiFlush();
-  picture.pixels.assign((uint32_t*)bits, (uint32_t*)bits + picture.width * picture.height);
-  for (uint32_t& pixel : picture.pixels) pixel &= 0xFFFFFF;
+  size_t wrong = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      wrong += window.pixels[(item.rect.top + y) * window.width + item.rect.left + x] !=
+               (((const uint32_t*)bits)[y * width + x] & 0xFFFFFF);
   SelectObject(dc, previous);
   DeleteObject(bitmap);
   DeleteDC(dc);
-  return picture;
-}
-
-// How many pixels of the item's place in the window differ from the item drawn alone.
-size_t differences(const Picture& window, const SceneItem& item) {
-  Picture alone = drawAlone(item);
-  size_t wrong = 0;
-  for (int y = 0; y < alone.height; ++y)
-    for (int x = 0; x < alone.width; ++x)
-      wrong += window.pixels[(item.rect.top + y) * window.width + item.rect.left + x] != alone.pixels[y * alone.width + x];
   return wrong;
-}
-
-// The text of a race run's line: everything before " src=".
-std::string textOf(const std::string& line) {
-  return line.substr(0, line.find(" src="));
-}
-
-std::string describe(const SceneItem& item) {
-  const char* const roles[] = {"title", "icon", "cursor", "version", "race number", "race skin", "race key",
-                               "more races", "archive priority", "archive path", "archive opener", "more archives"};
-  return std::string(roles[(int)item.role]) + " " + std::to_string(item.index) + " \"" + item.text + "\" at " +
-         std::to_string(item.rect.left) + "," + std::to_string(item.rect.top);
 }
 
 class GameScene : public TempFolderTest {};
 
 TEST_F(GameScene, EveryPlaceOfTheWindowShowsWhatTheReportSaysTheGameRead) {
   layOutGame();
-  for (const char* archive : {"War3.mpq", "War3x.mpq"}) copyInto(testbedFolder() + "game-archives\\" + archive, archive);
+  for (const char* archive : {"War3.mpq", "War3x.mpq"})
+    copyInto(testbedFolder() + "game-archives\\" + archive, archive);
   for (const char* file : {"manifest.json", "icon.ico", "logo.bmp", "Addons\\DemoTools.dll", "Mpqs\\data.mpq",
                            "Mpqs\\patch.mpq", "Mpqs\\music.mpq"})
     copyInto(testbedFolder() + "mods\\Demo\\" + file, std::string("mods\\Demo\\") + file);
@@ -106,13 +85,15 @@ TEST_F(GameScene, EveryPlaceOfTheWindowShowsWhatTheReportSaysTheGameRead) {
   ASSERT_EQ(report["race.count"], "3");
   for (unsigned number : std::vector<unsigned>{1, 2, 3, 0}) {
     std::string n = std::to_string(number);
-    read.races.push_back({number, textOf(report["race.key." + n]), textOf(report["race.skin." + n])});
+    std::string key = report["race.key." + n], skin = report["race.skin." + n];  // the text before " src="
+    read.races.push_back({number, key.substr(0, key.find(" src=")), skin.substr(0, skin.find(" src="))});
   }
   std::vector<std::string> archives;
   for (size_t i = 1; report.count("scene.archive." + std::to_string(i)); ++i) {
     std::string line = report["scene.archive." + std::to_string(i)];
     size_t first = line.find(' '), second = line.find(' ', first + 1);
-    read.archives.push_back({(unsigned)std::stoul(line), line.substr(second + 1), line.substr(first + 1, second - first - 1)});
+    read.archives.push_back(
+        {(unsigned)std::stoul(line), line.substr(second + 1), line.substr(first + 1, second - first - 1)});
     archives.push_back(line);
   }
   EXPECT_EQ(archives, (std::vector<std::string>{"21 launcher .\\mods\\Demo\\Mpqs\\music.mpq",
@@ -128,14 +109,18 @@ TEST_F(GameScene, EveryPlaceOfTheWindowShowsWhatTheReportSaysTheGameRead) {
 
   // Every item in its place: one per race and archive, none left out.
   std::vector<SceneItem> items = sceneItems(read);
-  auto counted = [&](SceneRole role) { return std::count_if(items.begin(), items.end(), [&](const SceneItem& item) { return item.role == role; }); };
-  EXPECT_EQ(counted(SceneRole::RaceSkin), 4);
-  EXPECT_EQ(counted(SceneRole::ArchivePath), 6);
   std::string wrong;
+  size_t skins = 0, paths = 0;
   for (const SceneItem& item : items) {
+    skins += item.role == SceneRole::RaceSkin;
+    paths += item.role == SceneRole::ArchivePath;
     size_t differing = differences(window, item);
-    if (differing) wrong += describe(item) + ": " + std::to_string(differing) + " pixels differ\n";
+    if (differing)
+      wrong += "\"" + item.text + "\" at " + std::to_string(item.rect.left) + "," + std::to_string(item.rect.top) +
+               ": " + std::to_string(differing) + " pixels differ\n";
   }
+  EXPECT_EQ(skins, 4u);
+  EXPECT_EQ(paths, 6u);
   EXPECT_EQ(wrong, "");
   DestroyIcon(read.icon);
   FreeLibrary(launcher);
