@@ -12,13 +12,25 @@ using Lines = std::vector<std::string>;
 // Build-tree files the cases lay out.
 const char kGame[] = "testbed/Game.dll";
 const char kArchive[] = "tests/tools/check-fixtures/valid.mpq";
-const char kFixtures[] = "tests/tools/check-fixtures/";   // a, b, c, nolist and smpq.mpq
-const char kStorm[] = "testbed/Storm.dll";           // read by the Windows program
-const char kAddon[] = "testbed/Storm.dll";           // any 32-bit DLL will do as an add-on
+const char kFixtures[] = "tests/tools/check-fixtures/";  // a, b, c, nolist and smpq.mpq
+const char kStorm[] = "testbed/Storm.dll";               // read by the Windows program
+const char kAddon[] = "testbed/Storm.dll";               // any 32-bit DLL will do as an add-on
 const char kProgram[] = "testbed/GameLoader.exe";
 const char kDemo[] = "testbed/mods/Demo/";
 
 const char kGameFine[] = "game .\\Game.dll: exports GameMain, imports user32.dll and Storm.dll";
+const char kUnread[] = "result: the manifest cannot be read: nothing of the mod is applied";
+// What the plan says when the manifest leaves a part to the launcher.
+const Lines kNothingAdded = {"add-ons: none", "archives: none"};
+const Lines kLauncherLook = {"name \"Corvane\" (the launcher's)", "icon: the launcher's", "version: the launcher's"};
+const Lines kDefaultEnd = {"splash on: built-in picture, built-in text",
+                           "races: none given: the four standard races are used", kGameFine};
+
+Lines join(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
 
 class CorvaneCheck : public TempFolderTest {
 protected:
@@ -46,11 +58,13 @@ protected:
     for (const auto& archive : archives) copyBuild(kFixtures + archive.second + ".mpq", archive.first);
   }
 
-  // Runs the checker on mod and compares every output line and the exit status.
+  // Runs the checker on mod and compares every output line after the mod's own, and the exit status.
   void expectCheck(const std::string& mod, const Lines& expected, int status) {
     CheckRun run = runCheck({mod});
     ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.lines, expected);
+    Lines all = {"mod " + mod + ": .\\mods\\" + mod + "\\manifest.json"};
+    all.insert(all.end(), expected.begin(), expected.end());
+    EXPECT_EQ(run.lines, all);
     EXPECT_EQ(run.errorOutput, "");
     EXPECT_EQ(run.exitCode, status);
   }
@@ -63,10 +77,10 @@ std::string wideDllBytes() {
   bytes[1] = 'Z';
   bytes[0x3C] = 0x40;
   bytes += std::string("PE\0\0", 4);
-  bytes += std::string("\x64\x86\x00\x00", 4);     // machine x64, no sections
+  bytes += std::string("\x64\x86\x00\x00", 4);  // machine x64, no sections
   bytes += std::string(12, '\0');
-  bytes += std::string("\xF0\x00\x22\x20", 4);     // optional header 240 bytes; executable DLL
-  bytes += std::string("\x0B\x02", 2);             // PE32+
+  bytes += std::string("\xF0\x00\x22\x20", 4);  // optional header 240 bytes; executable DLL
+  bytes += std::string("\x0B\x02", 2);          // PE32+
   bytes += std::string(238, '\0');
   return bytes;
 }
@@ -82,8 +96,7 @@ TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
   copyBuild("testbed/game-archives/War3.mpq", "War3.mpq");
   copyBuild("testbed/game-archives/War3x.mpq", "War3x.mpq");
   expectCheck("Demo",
-              {"mod Demo: .\\mods\\Demo\\manifest.json",
-               "note: Addons[1].Enable: false: the add-on is not loaded",
+              {"note: Addons[1].Enable: false: the add-on is not loaded",
                "add-on .\\mods\\Demo\\Addons\\DemoTools.dll",
                "archive 10 .\\mods\\Demo\\Mpqs\\data.mpq: 4 files",
                "archive 20 .\\mods\\Demo\\Mpqs\\patch.mpq: 2 files",
@@ -111,44 +124,37 @@ TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
 TEST_F(CorvaneCheck, MissingManifestAndGame) {
   makeFolders("mods/Empty");
   expectCheck("Empty",
-              {"mod Empty: .\\mods\\Empty\\manifest.json",
-               "error: .\\mods\\Empty\\manifest.json: missing: nothing of the mod is applied",
-               "game .\\Game.dll",
-               "warning: .\\Game.dll: missing: the game does not start",
-               "result: the manifest cannot be read: nothing of the mod is applied"},
+              {"error: .\\mods\\Empty\\manifest.json: missing: nothing of the mod is applied", "game .\\Game.dll",
+               "warning: .\\Game.dll: missing: the game does not start", kUnread},
               2);
 }
 
-// The reader's error text at the line and byte column where it stopped; CR LF line ends count as one line.
+// The reader's error text at the line and byte column where it stopped: CR LF line ends count as one
+// line; a byte order mark stops it at the first byte, with a note of its own; a cut-off text stops after
+// its last byte.
 TEST_F(CorvaneCheck, ParseErrorsAtLineAndColumn) {
   copyBuild(kGame, "Game.dll");
-  writeMod("Comma", "{\r\n  \"ModName\": \"x\"\r\n  \"ModIcon\": \"y\"\r\n}\r\n");
-  expectCheck("Comma",
-              {"mod Comma: .\\mods\\Comma\\manifest.json",
-               "error: .\\mods\\Comma\\manifest.json:3:3: Missing a comma or '}' after an object member.",
-               kGameFine,
-               "result: the manifest cannot be read: nothing of the mod is applied"},
-              2);
-
-  // A byte order mark stops the reader at the first byte, and gets its own note.
-  writeMod("Marked", "\xEF\xBB\xBF{\"ModName\": \"x\"}");
-  expectCheck("Marked",
-              {"mod Marked: .\\mods\\Marked\\manifest.json",
-               "error: .\\mods\\Marked\\manifest.json:1:1: Invalid value.",
-               "note: .\\mods\\Marked\\manifest.json: starts with a UTF-8 byte order mark, which the launcher's "
-               "reader does not accept",
-               kGameFine,
-               "result: the manifest cannot be read: nothing of the mod is applied"},
-              2);
-
-  // A cut-off text stops at its end: the place after the last byte.
-  writeMod("Cut", "{\"Races\": [\n  {\"Skin\": \"A\"},\n  {\"Sk");
-  expectCheck("Cut",
-              {"mod Cut: .\\mods\\Cut\\manifest.json",
-               "error: .\\mods\\Cut\\manifest.json:3:7: Missing a closing quotation mark in string.",
-               kGameFine,
-               "result: the manifest cannot be read: nothing of the mod is applied"},
-              2);
+  const struct {
+    const char* mod;
+    const char* manifest;
+    Lines findings;
+  } cases[] = {
+      {"Comma",
+       "{\r\n  \"ModName\": \"x\"\r\n  \"ModIcon\": \"y\"\r\n}\r\n",
+       {"error: .\\mods\\Comma\\manifest.json:3:3: Missing a comma or '}' after an object member."}},
+      {"Marked",
+       "\xEF\xBB\xBF{\"ModName\": \"x\"}",
+       {"error: .\\mods\\Marked\\manifest.json:1:1: Invalid value.",
+        "note: .\\mods\\Marked\\manifest.json: starts with a UTF-8 byte order mark, which the launcher's "
+        "reader does not accept"}},
+      {"Cut",
+       "{\"Races\": [\n  {\"Skin\": \"A\"},\n  {\"Sk",
+       {"error: .\\mods\\Cut\\manifest.json:3:7: Missing a closing quotation mark in string."}},
+  };
+  for (const auto& parse : cases) {
+    writeMod(parse.mod, parse.manifest);
+    expectCheck(parse.mod, join({parse.findings, {kGameFine, kUnread}}), 2);
+  }
 }
 
 // Every key with a value of the wrong type, and what the launcher does instead.
@@ -178,44 +184,39 @@ TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
 })");
   copyBuild(kArchive, "mods/Types/Mpqs/a.mpq");
   copyBuild(kArchive, "mods/Types/Mpqs/b.mpq");
-  expectCheck("Types",
-              {"mod Types: .\\mods\\Types\\manifest.json",
-               "warning: ModName: a number, not a string: the title stays \"Corvane\"",
-               "warning: ModIcon: an array, not a string: the launcher's icon is used",
-               "warning: ModVersion: null, not a string: the launcher's version text stays",
-               "warning: Preview.Enable: a number, not true or false: the splash is off",
-               "warning: Preview.Logo: false, not a string: the splash shows its built-in picture",
-               "warning: Preview.Info: an object, not a string: the splash shows its built-in text",
-               "warning: Addons[0].Enable: a string, not true or false: the add-on is not loaded",
-               "warning: Addons[1].Name: a number, not a string: the entry is skipped",
-               "warning: Addons[2]: a string, not an object: the entry is skipped",
-               "warning: Addons[3]: no \"Name\": the entry is skipped",
-               "warning: Addons[4]: no \"Enable\": the add-on is not loaded",
-               "note: Addons[5].Enable: false: the add-on is not loaded",
-               "warning: Mpqs[0].Priority: a string, not an integer: an automatic priority is used",
-               "warning: Mpqs[1].Priority: a floating-point number, not an integer: an automatic priority is used",
-               "warning: Mpqs[2]: no \"Name\": the entry is skipped",
-               "warning: Mpqs[3]: a number, not an object: the entry is skipped",
-               "warning: Mpqs[4].Name: an array, not a string: the entry is skipped",
-               "warning: Races[0].Skin: a number, not a string: \"Default\" is used",
-               "warning: Races[0].RaceKey: null, not a string: \"UNKNOWN\" is used",
-               "warning: Races[1]: an array, not an object: \"Default\" and \"UNKNOWN\" are used",
-               "note: Races[2]: no \"Skin\": \"Default\" is used",
-               "note: Races[2]: no \"RaceKey\": \"UNKNOWN\" is used",
-               "add-ons: none",
-               "archive 10 .\\mods\\Types\\Mpqs\\a.mpq: 1 file",
-               "archive 11 .\\mods\\Types\\Mpqs\\b.mpq: 1 file",
-               "conflict readme.txt: b.mpq (11) wins over a.mpq (10)",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash off",
-               "race 1 \"Default\" \"UNKNOWN\"",
-               "race 2 \"Default\" \"UNKNOWN\"",
-               "race 3 \"Default\" \"UNKNOWN\"",
-               kGameFine,
-               "result: 19 warnings, 3 notes: something will not load as written"},
-              1);
+  expectCheck(
+      "Types",
+      join({{"warning: ModName: a number, not a string: the title stays \"Corvane\"",
+             "warning: ModIcon: an array, not a string: the launcher's icon is used",
+             "warning: ModVersion: null, not a string: the launcher's version text stays",
+             "warning: Preview.Enable: a number, not true or false: the splash is off",
+             "warning: Preview.Logo: false, not a string: the splash shows its built-in picture",
+             "warning: Preview.Info: an object, not a string: the splash shows its built-in text",
+             "warning: Addons[0].Enable: a string, not true or false: the add-on is not loaded",
+             "warning: Addons[1].Name: a number, not a string: the entry is skipped",
+             "warning: Addons[2]: a string, not an object: the entry is skipped",
+             "warning: Addons[3]: no \"Name\": the entry is skipped",
+             "warning: Addons[4]: no \"Enable\": the add-on is not loaded",
+             "note: Addons[5].Enable: false: the add-on is not loaded",
+             "warning: Mpqs[0].Priority: a string, not an integer: an automatic priority is used",
+             "warning: Mpqs[1].Priority: a floating-point number, not an integer: an automatic priority is used",
+             "warning: Mpqs[2]: no \"Name\": the entry is skipped",
+             "warning: Mpqs[3]: a number, not an object: the entry is skipped",
+             "warning: Mpqs[4].Name: an array, not a string: the entry is skipped",
+             "warning: Races[0].Skin: a number, not a string: \"Default\" is used",
+             "warning: Races[0].RaceKey: null, not a string: \"UNKNOWN\" is used",
+             "warning: Races[1]: an array, not an object: \"Default\" and \"UNKNOWN\" are used",
+             "note: Races[2]: no \"Skin\": \"Default\" is used",
+             "note: Races[2]: no \"RaceKey\": \"UNKNOWN\" is used",
+             "add-ons: none",
+             "archive 10 .\\mods\\Types\\Mpqs\\a.mpq: 1 file",
+             "archive 11 .\\mods\\Types\\Mpqs\\b.mpq: 1 file",
+             "conflict readme.txt: b.mpq (11) wins over a.mpq (10)"},
+            kLauncherLook,
+            {"splash off", "race 1 \"Default\" \"UNKNOWN\"", "race 2 \"Default\" \"UNKNOWN\"",
+             "race 3 \"Default\" \"UNKNOWN\"", kGameFine,
+             "result: 19 warnings, 3 notes: something will not load as written"}}),
+      1);
 }
 
 // Whole keys of the wrong type lose everything under them; the root must be an object.
@@ -223,40 +224,28 @@ TEST_F(CorvaneCheck, WrongContainers) {
   copyBuild(kGame, "Game.dll");
   writeMod("Flat", R"({"Addons": {"Name": "x"}, "Mpqs": "data", "Preview": true, "Races": 4})");
   expectCheck("Flat",
-              {"mod Flat: .\\mods\\Flat\\manifest.json",
-               "warning: Addons: an object, not an array: no add-on is loaded",
-               "warning: Mpqs: a string, not an array: no archive is opened",
-               "warning: Preview: true, not an object: the splash keeps its defaults",
-               "warning: Races: a number, not an array: the four standard races are used",
-               "add-ons: none",
-               "archives: none",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash on: built-in picture, built-in text",
-               "races: none given: the four standard races are used",
-               kGameFine,
-               "result: 4 warnings: something will not load as written"},
+              join({{"warning: Addons: an object, not an array: no add-on is loaded",
+                     "warning: Mpqs: a string, not an array: no archive is opened",
+                     "warning: Preview: true, not an object: the splash keeps its defaults",
+                     "warning: Races: a number, not an array: the four standard races are used"},
+                    kNothingAdded,
+                    kLauncherLook,
+                    kDefaultEnd,
+                    {"result: 4 warnings: something will not load as written"}}),
               1);
 
   writeMod("List", R"([{"ModName": "x"}])");
   expectCheck("List",
-              {"mod List: .\\mods\\List\\manifest.json",
-               "warning: .\\mods\\List\\manifest.json: an array, not an object: nothing of the mod is applied",
-               "add-ons: none",
-               "archives: none",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash on: built-in picture, built-in text",
-               "races: none given: the four standard races are used",
-               kGameFine,
-               "result: 1 warning: something will not load as written"},
+              join({{"warning: .\\mods\\List\\manifest.json: an array, not an object: nothing of the mod is applied"},
+                    kNothingAdded,
+                    kLauncherLook,
+                    kDefaultEnd,
+                    {"result: 1 warning: something will not load as written"}}),
               1);
 }
 
-// Unknown keys are notes (with the key meant, when only the letter case differs); a key given twice
-// is read once.
+// Unknown keys are notes (with the key meant, when only the letter case differs); a logo under a splash
+// that is off is never read; a key given twice is read once.
 TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
   copyBuild(kGame, "Game.dll");
   copyBuild(kAddon, "mods/Keys/Addons/tools.dll");
@@ -264,42 +253,29 @@ TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
   "modname": "lower",
   "Author": "someone",
   "Addons": [{"Name": "tools", "Enable": true, "Version": 2}],
-  "Preview": {"Enable": false, "logo": "x"},
+  "Preview": {"Enable": false, "logo": "x", "Logo": "gone"},
   "Races": [{"Skin": "S", "RaceKey": "K", "skin": "s"}]
 })");
   expectCheck("Keys",
-              {"mod Keys: .\\mods\\Keys\\manifest.json",
-               "note: modname: unknown key, not read by the launcher (it reads \"ModName\")",
-               "note: Author: unknown key, not read by the launcher",
-               "note: Addons[0].Version: unknown key, not read by the launcher",
-               "note: Preview.logo: unknown key, not read by the launcher (it reads \"Logo\")",
-               "note: Races[0].skin: unknown key, not read by the launcher (it reads \"Skin\")",
-               "add-on .\\mods\\Keys\\Addons\\tools.dll",
-               "archives: none",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash off",
-               "race 1 \"S\" \"K\"",
-               kGameFine,
-               "result: the mod loads as written (5 notes)"},
+              join({{"note: modname: unknown key, not read by the launcher (it reads \"ModName\")",
+                     "note: Author: unknown key, not read by the launcher",
+                     "note: Addons[0].Version: unknown key, not read by the launcher",
+                     "note: Preview.logo: unknown key, not read by the launcher (it reads \"Logo\")",
+                     "note: Races[0].skin: unknown key, not read by the launcher (it reads \"Skin\")",
+                     "add-on .\\mods\\Keys\\Addons\\tools.dll", "archives: none"},
+                    kLauncherLook,
+                    {"splash off", "race 1 \"S\" \"K\"", kGameFine, "result: the mod loads as written (5 notes)"}}),
               0);
 
   writeMod("Twice", R"({"ModName": "first", "Mpqs": [{"Name": "a", "Name": "b"}], "ModName": "second"})");
   copyBuild(kArchive, "mods/Twice/Mpqs/a.mpq");
   expectCheck("Twice",
-              {"mod Twice: .\\mods\\Twice\\manifest.json",
-               "warning: Mpqs[0].Name: given again: only the first is read",
-               "warning: ModName: given again: only the first is read",
-               "add-ons: none",
-               "archive 10 .\\mods\\Twice\\Mpqs\\a.mpq: 1 file",
-               "name \"first\"",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash on: built-in picture, built-in text",
-               "races: none given: the four standard races are used",
-               kGameFine,
-               "result: 2 warnings: something will not load as written"},
+              join({{"warning: Mpqs[0].Name: given again: only the first is read",
+                     "warning: ModName: given again: only the first is read", "add-ons: none",
+                     "archive 10 .\\mods\\Twice\\Mpqs\\a.mpq: 1 file", "name \"first\"", "icon: the launcher's",
+                     "version: the launcher's"},
+                    kDefaultEnd,
+                    {"result: 2 warnings: something will not load as written"}}),
               1);
 }
 
@@ -309,11 +285,17 @@ TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
 // five); the game's own archives are named without a winner.
 TEST_F(CorvaneCheck, ArchivePrioritiesAndConflicts) {
   copyBuild(kGame, "Game.dll");
-  placeArchives({{"mods/Order/Mpqs/one.mpq", "a"}, {"mods/Order/Mpqs/two.mpq", "b"},
-                 {"mods/Order/Mpqs/three.mpq", "nolist"}, {"mods/Order/Mpqs/four.mpq", "c"},
-                 {"mods/Order/Mpqs/five.mpq", "c"}, {"mods/Order/Mpqs/six.mpq", "valid"},
-                 {"mods/Order/Mpqs/seven.mpq", "valid"}, {"mods/Order/Mpqs/eight.mpq", "valid"},
-                 {"mods/Order/Mpqs/nine.mpq", "a"}, {"Corvane.mpq", "b"}, {"War3x.mpq", "a"}});
+  placeArchives({{"mods/Order/Mpqs/one.mpq", "a"},
+                 {"mods/Order/Mpqs/two.mpq", "b"},
+                 {"mods/Order/Mpqs/three.mpq", "nolist"},
+                 {"mods/Order/Mpqs/four.mpq", "c"},
+                 {"mods/Order/Mpqs/five.mpq", "c"},
+                 {"mods/Order/Mpqs/six.mpq", "valid"},
+                 {"mods/Order/Mpqs/seven.mpq", "valid"},
+                 {"mods/Order/Mpqs/eight.mpq", "valid"},
+                 {"mods/Order/Mpqs/nine.mpq", "a"},
+                 {"Corvane.mpq", "b"},
+                 {"War3x.mpq", "a"}});
   writeMod("Order", R"({"Mpqs": [
     {"Name": "one"},
     {"Name": "two", "Priority": 20},
@@ -326,39 +308,35 @@ TEST_F(CorvaneCheck, ArchivePrioritiesAndConflicts) {
     {"Name": "eight"},
     {"Name": "nine", "Priority": 22}
   ]})");
-  expectCheck("Order",
-              {"mod Order: .\\mods\\Order\\manifest.json",
-               "warning: Mpqs[3]: no \"Name\": the entry is skipped",
-               "warning: Mpqs[6].Priority: -5 is not an unsigned 32-bit number: taken as 4294967291",
-               "warning: Mpqs[7].Priority: 4294967296 is not an unsigned 32-bit number: taken as 0, an automatic "
-               "priority",
-               "add-ons: none",
-               "archive 10 .\\mods\\Order\\Mpqs\\one.mpq: 2 files",
-               "archive 20 .\\mods\\Order\\Mpqs\\two.mpq: 2 files",
-               "archive 21 .\\mods\\Order\\Mpqs\\three.mpq: no listfile",
-               "note: .\\mods\\Order\\Mpqs\\three.mpq: no listfile: its conflicts with other archives cannot be known",
-               "archive 5 .\\mods\\Order\\Mpqs\\four.mpq: 2 files",
-               "archive 22 .\\mods\\Order\\Mpqs\\five.mpq: 2 files",
-               "archive 4294967291 .\\mods\\Order\\Mpqs\\six.mpq: 1 file",
-               "archive 4294967292 .\\mods\\Order\\Mpqs\\seven.mpq: 1 file",
-               "archive 4294967293 .\\mods\\Order\\Mpqs\\eight.mpq: 1 file",
-               "archive 22 .\\mods\\Order\\Mpqs\\nine.mpq: 2 files",
-               "engine archive 9 .\\Corvane.mpq: 2 files",
-               "game archive .\\War3x.mpq: 2 files",
-               "conflict a.txt: nine.mpq (22) wins over one.mpq (10); also in the game's War3x.mpq",
-               "conflict b.txt: two.mpq (20) wins over Corvane.mpq (9)",
-               "conflict c.txt: five.mpq (22) wins over four.mpq (5)",
-               "conflict readme.txt: eight.mpq (4294967293) wins over seven.mpq (4294967292), six.mpq (4294967291)",
-               "conflict shared.txt: nine.mpq (22) wins over five.mpq (22), two.mpq (20), one.mpq (10), Corvane.mpq "
-               "(9), four.mpq (5); also in the game's War3x.mpq",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash on: built-in picture, built-in text",
-               "races: none given: the four standard races are used",
-               kGameFine,
-               "result: 3 warnings, 1 note: something will not load as written"},
-              1);
+  expectCheck(
+      "Order",
+      join({{"warning: Mpqs[3]: no \"Name\": the entry is skipped",
+             "warning: Mpqs[6].Priority: -5 is not an unsigned 32-bit number: taken as 4294967291",
+             "warning: Mpqs[7].Priority: 4294967296 is not an unsigned 32-bit number: taken as 0, an automatic "
+             "priority",
+             "add-ons: none",
+             "archive 10 .\\mods\\Order\\Mpqs\\one.mpq: 2 files",
+             "archive 20 .\\mods\\Order\\Mpqs\\two.mpq: 2 files",
+             "archive 21 .\\mods\\Order\\Mpqs\\three.mpq: no listfile",
+             "note: .\\mods\\Order\\Mpqs\\three.mpq: no listfile: its conflicts with other archives cannot be known",
+             "archive 5 .\\mods\\Order\\Mpqs\\four.mpq: 2 files",
+             "archive 22 .\\mods\\Order\\Mpqs\\five.mpq: 2 files",
+             "archive 4294967291 .\\mods\\Order\\Mpqs\\six.mpq: 1 file",
+             "archive 4294967292 .\\mods\\Order\\Mpqs\\seven.mpq: 1 file",
+             "archive 4294967293 .\\mods\\Order\\Mpqs\\eight.mpq: 1 file",
+             "archive 22 .\\mods\\Order\\Mpqs\\nine.mpq: 2 files",
+             "engine archive 9 .\\Corvane.mpq: 2 files",
+             "game archive .\\War3x.mpq: 2 files",
+             "conflict a.txt: nine.mpq (22) wins over one.mpq (10); also in the game's War3x.mpq",
+             "conflict b.txt: two.mpq (20) wins over Corvane.mpq (9)",
+             "conflict c.txt: five.mpq (22) wins over four.mpq (5)",
+             "conflict readme.txt: eight.mpq (4294967293) wins over seven.mpq (4294967292), six.mpq (4294967291)",
+             "conflict shared.txt: nine.mpq (22) wins over five.mpq (22), two.mpq (20), one.mpq (10), Corvane.mpq "
+             "(9), four.mpq (5); also in the game's War3x.mpq"},
+            kLauncherLook,
+            kDefaultEnd,
+            {"result: 3 warnings, 1 note: something will not load as written"}}),
+      1);
 }
 
 // One entry of "archives" as the JSON report writes it; strings come quoted.
@@ -380,16 +358,15 @@ TEST_F(CorvaneCheck, JsonReport) {
   EXPECT_EQ(run.exitCode, 1);
   std::string text;
   for (const std::string& line : run.lines) text += line + "\n";
-  const std::string mpqs = R"(".\\mods\\Json\\Mpqs\\)";   // as JSON writes the path
-  EXPECT_EQ(text, "{\n  \"mod\": \"Json\",\n  \"archives\": [\n" +
-                      archiveJson({"\"one.mpq\"", mpqs + "one.mpq\"", "\"mod\"", "15", "true", "null",
-                                   "2", "true"}) + ",\n" +
-                      archiveJson({"\"two.mpq\"", mpqs + "two.mpq\"", "\"mod\"", "15", "true", "null",
-                                   "2", "true"}) + ",\n" +
-                      archiveJson({"\"gone.mpq\"", mpqs + "gone.mpq\"", "\"mod\"", "16", "false",
-                                   "\"missing\"", "null", "false"}) + ",\n" +
-                      archiveJson({"\"War3x.mpq\"", R"(".\\War3x.mpq")", "\"game\"", "null", "true", "null", "2",
-                                   "true"}) + R"json(
+  const std::string mpqs = R"(".\\mods\\Json\\Mpqs\\)";  // as JSON writes the path
+  EXPECT_EQ(
+      text,
+      "{\n  \"mod\": \"Json\",\n  \"archives\": [\n" +
+          archiveJson({"\"one.mpq\"", mpqs + "one.mpq\"", "\"mod\"", "15", "true", "null", "2", "true"}) + ",\n" +
+          archiveJson({"\"two.mpq\"", mpqs + "two.mpq\"", "\"mod\"", "15", "true", "null", "2", "true"}) + ",\n" +
+          archiveJson({"\"gone.mpq\"", mpqs + "gone.mpq\"", "\"mod\"", "16", "false", "\"missing\"", "null", "false"}) +
+          ",\n" + archiveJson({"\"War3x.mpq\"", R"(".\\War3x.mpq")", "\"game\"", "null", "true", "null", "2", "true"}) +
+          R"json(
   ],
   "conflicts": [
     {
@@ -430,23 +407,16 @@ TEST_F(CorvaneCheck, NamesLeavingTheModFolder) {
     "Preview": {"Enable": false, "Logo": "D:logo"}})");
   const char* outside = " reaches outside the mod folder: the launcher uses it all the same";
   expectCheck("Out",
-              {"mod Out: .\\mods\\Out\\manifest.json",
-               "warning: Addons[0].Name: \"..\\\\tools\"" + std::string(outside),
+              {"warning: Addons[0].Name: \"..\\\\tools\"" + std::string(outside),
                "warning: Mpqs[0].Name: \"..\\\\..\\\\..\\\\War3x\"" + std::string(outside),
                "warning: ModIcon: \"\\\\icon\"" + std::string(outside),
-               "warning: Preview.Logo: \"D:logo\"" + std::string(outside),
-               "add-on .\\mods\\Out\\Addons\\..\\tools.dll",
+               "warning: Preview.Logo: \"D:logo\"" + std::string(outside), "add-on .\\mods\\Out\\Addons\\..\\tools.dll",
                "archive 10 .\\mods\\Out\\Mpqs\\..\\..\\..\\War3x.mpq: 2 files",
-               "archive 11 .\\mods\\Out\\Mpqs\\v1..2.mpq: 2 files",
-               "game archive .\\War3x.mpq: 2 files",
+               "archive 11 .\\mods\\Out\\Mpqs\\v1..2.mpq: 2 files", "game archive .\\War3x.mpq: 2 files",
                "conflict a.txt: ..\\..\\..\\War3x.mpq (10); also in the game's War3x.mpq",
                "conflict shared.txt: v1..2.mpq (11) wins over ..\\..\\..\\War3x.mpq (10); also in the game's War3x.mpq",
-               "name \"Corvane\" (the launcher's)",
-               "icon .\\mods\\Out\\\\icon.ico",
-               "version: the launcher's",
-               "splash off",
-               "races: none given: the four standard races are used",
-               kGameFine,
+               "name \"Corvane\" (the launcher's)", "icon .\\mods\\Out\\\\icon.ico", "version: the launcher's",
+               "splash off", "races: none given: the four standard races are used", kGameFine,
                "result: 4 warnings: something will not load as written"},
               1);
 }
@@ -470,13 +440,7 @@ TEST_F(CorvaneCheck, CompressedArchiveOfStormLib) {
                           "conflict shared.txt: plain.mpq (11) wins over packed.mpq (10)"};
   const char* result = "result: the mod loads as written";
 #endif
-  Lines expected = {"mod Packed: .\\mods\\Packed\\manifest.json", "add-ons: none"};
-  expected.insert(expected.end(), archives.begin(), archives.end());
-  expected.insert(expected.end(),
-                  {"name \"Corvane\" (the launcher's)", "icon: the launcher's", "version: the launcher's",
-                   "splash on: built-in picture, built-in text", "races: none given: the four standard races are used",
-                   kGameFine, result});
-  expectCheck("Packed", expected, 0);
+  expectCheck("Packed", join({{"add-ons: none"}, archives, kLauncherLook, kDefaultEnd, {result}}), 0);
 }
 
 // Files named by the manifest that are missing or not of the format the launcher hands them to.
@@ -506,14 +470,13 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
   writeFile("mods/Files/Mpqs/shifted.mpq", std::string(100, '\0') + archive);
   writeFile("mods/Files/Mpqs/aligned.mpq", std::string(512, '\0') + archive);
   std::string damaged = archive;
-  damaged[17] = 0x10;   // the hash table starts 4 KiB further on, past the end
+  damaged[17] = 0x10;  // the hash table starts 4 KiB further on, past the end
   writeFile("mods/Files/Mpqs/damaged.mpq", damaged);
   makeFolders("mods/Files/Mpqs/folder.mpq");
   copyBuild(std::string(kDemo) + "logo.bmp", "mods/Files/picture.ico");
   copyBuild(std::string(kDemo) + "icon.ico", "mods/Files/icon.bmp");
   expectCheck("Files",
-              {"mod Files: .\\mods\\Files\\manifest.json",
-               "add-on .\\mods\\Files\\Addons\\absent.dll",
+              {"add-on .\\mods\\Files\\Addons\\absent.dll",
                "warning: .\\mods\\Files\\Addons\\absent.dll: missing: the add-on does not run",
                "add-on .\\mods\\Files\\Addons\\program.dll",
                "warning: .\\mods\\Files\\Addons\\program.dll: a program, not a 32-bit DLL: the add-on does not run",
@@ -550,39 +513,18 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
               1);
 }
 
-// A missing icon and logo fall back to the launcher's own pictures; a logo under a splash that is
-// off is never read.
+// A missing icon and logo fall back to the launcher's own pictures.
 TEST_F(CorvaneCheck, MissingPictures) {
   copyBuild(kGame, "Game.dll");
   writeMod("Bare", R"({"ModName": "Bare", "ModIcon": "gone", "ModVersion": "1.0", "Preview": {"Logo": "gone"}})");
   expectCheck("Bare",
-              {"mod Bare: .\\mods\\Bare\\manifest.json",
-               "add-ons: none",
-               "archives: none",
-               "name \"Bare\"",
-               "icon .\\mods\\Bare\\gone.ico",
-               "warning: .\\mods\\Bare\\gone.ico: missing: the launcher's icon is used",
-               "version \"1.0\"",
+              {"add-ons: none", "archives: none", "name \"Bare\"", "icon .\\mods\\Bare\\gone.ico",
+               "warning: .\\mods\\Bare\\gone.ico: missing: the launcher's icon is used", "version \"1.0\"",
                "splash on: picture .\\mods\\Bare\\gone.bmp, built-in text",
                "warning: .\\mods\\Bare\\gone.bmp: missing: the splash shows its built-in picture",
-               "races: none given: the four standard races are used",
-               kGameFine,
+               "races: none given: the four standard races are used", kGameFine,
                "result: 2 warnings: something will not load as written"},
               1);
-
-  writeMod("Off", R"({"Preview": {"Enable": false, "Logo": "gone"}})");
-  expectCheck("Off",
-              {"mod Off: .\\mods\\Off\\manifest.json",
-               "add-ons: none",
-               "archives: none",
-               "name \"Corvane\" (the launcher's)",
-               "icon: the launcher's",
-               "version: the launcher's",
-               "splash off",
-               "races: none given: the four standard races are used",
-               kGameFine,
-               "result: the mod loads as written"},
-              0);
 }
 
 // The game keeps its race count in one byte: races after the 255th are dropped. An element that is not
@@ -598,7 +540,7 @@ TEST_F(CorvaneCheck, RacesBeyondTheLimit) {
   CheckRun run = runCheck({"Many"});
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 1);
-  const size_t firstRace = 9;   // after the mod line, the two warnings and six lines of the plan
+  const size_t firstRace = 9;  // after the mod line, the two warnings and six lines of the plan
   ASSERT_EQ(run.lines.size(), firstRace + 255 + 2);
   EXPECT_EQ(run.lines[1], "warning: Races[10]: a string, not an object: \"Default\" and \"UNKNOWN\" are used");
   EXPECT_EQ(run.lines[2], "warning: Races[255]: beyond 255 races: 45 entries from here on are dropped");
@@ -613,16 +555,8 @@ TEST_F(CorvaneCheck, RacesBeyondTheLimit) {
 // Game.dll variants: no GameMain export, no user32.dll import, no Storm.dll import, not a DLL.
 TEST_F(CorvaneCheck, GameModule) {
   writeMod("Plain", "{}");
-  const Lines plan = {"mod Plain: .\\mods\\Plain\\manifest.json",
-                      "add-ons: none",
-                      "archives: none",
-                      "name \"Corvane\" (the launcher's)",
-                      "icon: the launcher's",
-                      "version: the launcher's",
-                      "splash on: built-in picture, built-in text",
-                      "races: none given: the four standard races are used",
-                      "game .\\Game.dll"};
-  struct Variant {
+  const Lines plan = join({kNothingAdded, kLauncherLook, {kDefaultEnd[0], kDefaultEnd[1], "game .\\Game.dll"}});
+  const struct {
     const char* module;
     const char* finding;
   } variants[] = {
@@ -635,13 +569,10 @@ TEST_F(CorvaneCheck, GameModule) {
        "installed"},
       {kProgram, "warning: .\\Game.dll: a program, not a 32-bit DLL: the game does not start"},
   };
-  for (const Variant& variant : variants) {
+  for (const auto& variant : variants) {
     SCOPED_TRACE(variant.module);
     copyBuild(variant.module, "Game.dll");
-    Lines expected = plan;
-    expected.push_back(variant.finding);
-    expected.push_back("result: 1 warning: something will not load as written");
-    expectCheck("Plain", expected, 1);
+    expectCheck("Plain", join({plan, {variant.finding, "result: 1 warning: something will not load as written"}}), 1);
   }
 }
 
