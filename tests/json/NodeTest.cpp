@@ -14,7 +14,7 @@
 namespace {
 
 const char kPath[] = "n.json";
-const char kMark[] = "untouched";   // stands in the file where a rewrite would be seen
+const char kMark[] = "untouched";  // stands in the file where a rewrite would be seen
 
 class NodeHandles : public TempFolderTest {
 protected:
@@ -49,8 +49,8 @@ TEST_F(NodeHandles, NestedLookUpsAndMissingMembers) {
   EXPECT_EQ(missing.GetFloat(), 0.0f);
   EXPECT_FALSE(missing.GetBool());
   EXPECT_EQ(missing.GetMemberCount(), 0u);
-  EXPECT_FALSE(missing.IsObject() || missing.IsArray() || missing.IsString() || missing.IsInt() ||
-               missing.IsDouble() || missing.IsFloat() || missing.IsBool() || missing.HasMember("b"));
+  EXPECT_FALSE(missing.IsObject() || missing.IsArray() || missing.IsString() || missing.IsInt() || missing.IsDouble() ||
+               missing.IsFloat() || missing.IsBool() || missing.HasMember("b"));
   missing.SetInt("c", 1, true);
   missing.PushBackInt(1);
   missing.SetString("s", "v", true);
@@ -78,7 +78,7 @@ TEST_F(NodeHandles, SetWithAndWithoutOverwrite) {
   document.SetInt("n", 5, false);
   EXPECT_EQ(text(), "{\n    \"s\": \"text\",\n    \"last\": true,\n    \"n\": 5\n}");
   mark();
-  document.SetInt("n", 6, false);   // the existing value wins, and the file is written again
+  document.SetInt("n", 6, false);  // the existing value wins, and the file is written again
   EXPECT_EQ(document["n"].GetInt(), 5);
   EXPECT_EQ(text(), "{\n    \"s\": \"text\",\n    \"last\": true,\n    \"n\": 5\n}");
   document.SetInt("n", 6, true);
@@ -139,7 +139,7 @@ TEST_F(NodeHandles, AddingContainers) {
   EXPECT_EQ(first.GetName(), name);
   EXPECT_EQ(text(), "{\n    \"five\": 5,\n    \"o\": {}\n}");
   mark();
-  SObject_Exp& second = document.SetObject("o");   // already there: nothing is written
+  SObject_Exp& second = document.SetObject("o");  // already there: nothing is written
   EXPECT_EQ(text(), kMark);
   EXPECT_NE(&first, &second);
   EXPECT_NE(first.record, second.record);
@@ -156,7 +156,7 @@ TEST_F(NodeHandles, AddingContainers) {
   const char* listName = "list";
   SObject_Exp& list = document.SetArray(listName);
   EXPECT_TRUE(list.IsArray());
-  SObject_Exp& element = list.SetObject(listName);   // on an array the name only labels the handle
+  SObject_Exp& element = list.SetObject(listName);  // on an array the name only labels the handle
   EXPECT_EQ(element.GetName(), listName);
   EXPECT_TRUE(element.IsObject());
   SObject_Exp& pushed = list.PushBackArray();
@@ -174,7 +174,7 @@ TEST_F(NodeHandles, ElementAccessByIndex) {
   SObject_Exp& member = document[1];
   EXPECT_STREQ(member.GetName(), "list");
   EXPECT_TRUE(member.IsArray());
-  EXPECT_STREQ(document[0].GetName(), "k");   // the member's name, not its text
+  EXPECT_STREQ(document[0].GetName(), "k");  // the member's name, not its text
   EXPECT_STREQ(document[0].GetString(), "v");
 
   EXPECT_FALSE(member[-1].IsExist());
@@ -244,94 +244,64 @@ TEST_F(NodeHandles, ClearingObjects) {
   EXPECT_EQ(text(), "{\n    \"again\": 1\n}");
 }
 
-TEST_F(NodeHandles, ReadsOfEveryKind) {
+// Every read and kind test of every kind of value, loaded or set: integers read as their low 32 bits,
+// mismatched kinds as nothing; floats are stored as doubles; IsFloat's bounds are inclusive.
+TEST_F(NodeHandles, ReadsAndKindsOfEveryValue) {
   CJSON_Exp& document = load(
-      "{\"one\": 1, \"three\": 3, \"u\": 4000000000, \"big\": 5000000000, \"neg\": -5000000000,"
-      " \"half\": 0.5, \"d\": 1.0, \"s\": \"text\", \"t\": true, \"f\": false, \"z\": null,"
-      " \"o\": {\"a\": 1}, \"a\": [1, 2], \"huge\": 18446744073709551615, \"beyond\": 18446744073709551616}");
-  EXPECT_FALSE(document["one"].GetBool());
-  EXPECT_TRUE(document["t"].GetBool());
-  EXPECT_FALSE(document["s"].GetBool());
-  EXPECT_EQ(document["three"].GetDouble(), 3.0);
-  EXPECT_EQ(document["three"].GetFloat(), 3.0f);
-  EXPECT_EQ(document["u"].GetInt(), -294967296);
-  EXPECT_EQ(document["big"].GetInt(), 705032704);
-  EXPECT_EQ(document["neg"].GetInt(), -705032704);
-  EXPECT_EQ(document["huge"].GetInt(), -1);
-  EXPECT_EQ(document["u"].GetDouble(), 4000000000.0);
-  EXPECT_EQ(document["neg"].GetDouble(), -5000000000.0);
-  EXPECT_EQ(document["half"].GetDouble(), 0.5);
-  EXPECT_EQ(document["half"].GetFloat(), 0.5f);
-  EXPECT_EQ(document["beyond"].GetDouble(), 18446744073709551616.0);
-  EXPECT_STREQ(document["s"].GetString(), "text");
-  EXPECT_EQ(document["one"].GetString(), nullptr);
-  EXPECT_EQ(document["t"].GetString(), nullptr);
-  EXPECT_EQ(document["z"].GetString(), nullptr);
-
-  // Mismatched kinds read as nothing.
-  for (const char* name : {"half", "d", "s", "o", "a", "t", "z", "beyond"}) EXPECT_EQ(document[name].GetInt(), 0) << name;
-  for (const char* name : {"s", "o", "a", "t", "f", "z"}) {
-    EXPECT_EQ(document[name].GetDouble(), 0.0) << name;
-    EXPECT_EQ(document[name].GetFloat(), 0.0f) << name;
-  }
-  EXPECT_EQ(document["o"].GetString(), nullptr);
-  EXPECT_EQ(document["a"].GetString(), nullptr);
-  for (const char* name : {"one", "half", "s", "t", "z"}) EXPECT_EQ(document[name].GetMemberCount(), 0u) << name;
-  EXPECT_EQ(document["o"].GetMemberCount(), 1u);
-  EXPECT_EQ(document["a"].GetMemberCount(), 2u);
-  EXPECT_STREQ(document["o"].GetName(), "o");
-}
-
-TEST_F(NodeHandles, KindTests) {
-  CJSON_Exp& document = load(
-      "{\"i\": 5, \"neg\": -2147483648, \"u\": 3000000000, \"d\": 1.0, \"e\": 1e39, \"s\": \"x\","
-      " \"t\": true, \"f\": false, \"z\": null, \"o\": {}, \"a\": []}");
-  struct Kinds { const char* name; bool isInt, isDouble, isFloat, isString, isBool, isObject, isArray; };
-  const Kinds table[] = {
-      {"i", true, false, false, false, false, false, false},
-      {"neg", true, false, false, false, false, false, false},
-      {"u", false, false, false, false, false, false, false},
-      {"d", false, true, true, false, false, false, false},
-      {"e", false, true, false, false, false, false, false},
-      {"s", false, false, false, true, false, false, false},
-      {"t", false, false, false, false, true, false, false},
-      {"f", false, false, false, false, true, false, false},
-      {"z", false, false, false, false, false, false, false},
-      {"o", false, false, false, false, false, true, false},
-      {"a", false, false, false, false, false, false, true},
-  };
-  for (const Kinds& kinds : table) {
-    SObject_Exp& node = document[kinds.name];
-    SCOPED_TRACE(kinds.name);
-    EXPECT_TRUE(node.IsExist());
-    EXPECT_EQ(node.IsInt(), kinds.isInt);
-    EXPECT_EQ(node.IsDouble(), kinds.isDouble);
-    EXPECT_EQ(node.IsFloat(), kinds.isFloat);
-    EXPECT_EQ(node.IsString(), kinds.isString);
-    EXPECT_EQ(node.IsBool(), kinds.isBool);
-    EXPECT_EQ(node.IsObject(), kinds.isObject);
-    EXPECT_EQ(node.IsArray(), kinds.isArray);
-  }
-
-  // Stored kinds: floats and doubles are doubles; float range bounds are inclusive.
-  document.SetFloat("i", 0.5f, true);
-  EXPECT_TRUE(document["i"].IsDouble());
-  EXPECT_TRUE(document["i"].IsFloat());
-  EXPECT_FALSE(document["i"].IsInt());
+      "{\"one\": 1, \"neg\": -2147483648, \"u\": 4000000000, \"big\": 5000000000, \"low\": -5000000000,"
+      " \"huge\": 18446744073709551615, \"beyond\": 18446744073709551616, \"half\": 0.5, \"d\": 1.0,"
+      " \"e\": 1e39, \"s\": \"text\", \"t\": true, \"f\": false, \"z\": null, \"o\": {\"a\": 1}, \"a\": [1, 2]}");
+  document.SetFloat("one", 0.25f, true);
   document.SetFloat("max", FLT_MAX, false);
-  EXPECT_TRUE(document["max"].IsDouble());
-  EXPECT_FALSE(document["max"].IsFloat());
   document.SetDouble("bound", -3.4028234e38, false);
-  EXPECT_TRUE(document["bound"].IsFloat());
-  document.SetDouble("past", 1e39, false);
-  EXPECT_FALSE(document["past"].IsFloat());
   document.SetInt("five", 5, false);
-  EXPECT_TRUE(document["five"].IsInt());
-  EXPECT_FALSE(document["five"].IsDouble());
-  EXPECT_FALSE(document["five"].IsFloat());
-  document.SetInt("low", -2147483647 - 1, false);
-  EXPECT_TRUE(document["low"].IsInt());
-  EXPECT_EQ(document["low"].GetInt(), -2147483647 - 1);
+  const struct {
+    const char* name;
+    int integer;
+    double number;
+    const char* text;
+    bool flag;
+    unsigned count;
+    const char* kinds;  // I(nt) D(ouble) F(loat) S(tring) B(ool) O(bject) A(rray)
+  } table[] = {
+      {"one", 0, 0.25, nullptr, false, 0, "DF"},
+      {"neg", -2147483647 - 1, -2147483648.0, nullptr, false, 0, "I"},
+      {"u", -294967296, 4000000000.0, nullptr, false, 0, ""},
+      {"big", 705032704, 5000000000.0, nullptr, false, 0, ""},
+      {"low", -705032704, -5000000000.0, nullptr, false, 0, ""},
+      {"huge", -1, 18446744073709551615.0, nullptr, false, 0, ""},
+      {"beyond", 0, 18446744073709551616.0, nullptr, false, 0, "DF"},
+      {"half", 0, 0.5, nullptr, false, 0, "DF"},
+      {"d", 0, 1.0, nullptr, false, 0, "DF"},
+      {"e", 0, 1e39, nullptr, false, 0, "D"},
+      {"max", 0, FLT_MAX, nullptr, false, 0, "D"},
+      {"bound", 0, -3.4028234e38, nullptr, false, 0, "DF"},
+      {"five", 5, 5.0, nullptr, false, 0, "I"},
+      {"s", 0, 0.0, "text", false, 0, "S"},
+      {"t", 0, 0.0, nullptr, true, 0, "B"},
+      {"f", 0, 0.0, nullptr, false, 0, "B"},
+      {"z", 0, 0.0, nullptr, false, 0, ""},
+      {"o", 0, 0.0, nullptr, false, 1, "O"},
+      {"a", 0, 0.0, nullptr, false, 2, "A"},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    SObject_Exp& node = document[row.name];
+    EXPECT_TRUE(node.IsExist());
+    EXPECT_STREQ(node.GetName(), row.name);
+    EXPECT_EQ(node.GetInt(), row.integer);
+    EXPECT_EQ(node.GetDouble(), row.number);
+    if (row.number <= FLT_MAX && row.number >= -FLT_MAX) {  // a float holds it
+      EXPECT_EQ(node.GetFloat(), static_cast<float>(row.number));
+    }
+    EXPECT_STREQ(node.GetString(), row.text);
+    EXPECT_EQ(node.GetBool(), row.flag);
+    EXPECT_EQ(node.GetMemberCount(), row.count);
+    const std::string kinds = std::string(node.IsInt() ? "I" : "") + (node.IsDouble() ? "D" : "") +
+                              (node.IsFloat() ? "F" : "") + (node.IsString() ? "S" : "") + (node.IsBool() ? "B" : "") +
+                              (node.IsObject() ? "O" : "") + (node.IsArray() ? "A" : "");
+    EXPECT_EQ(kinds, row.kinds);
+  }
 }
 
 TEST_F(NodeHandles, CallerTextIsReferenced) {
@@ -378,7 +348,7 @@ TEST_F(NodeHandles, HandlesAreDistinctAndOutliveTheirDocument) {
   SObject_Exp& text = one["s"];
   delete document;
   EXPECT_STREQ(text.GetString(), "kept");
-  two.SetBool("after", true, false);   // the path and the tree live on
+  two.SetBool("after", true, false);  // the path and the tree live on
   EXPECT_EQ(readFile("configs\\h.json"),
             "{\n    \"a\": {\n        \"s\": \"kept\",\n        \"z\": 1,\n        \"after\": true\n    }\n}");
 }
@@ -493,7 +463,8 @@ TEST_F(NodeHandles, ShapesThatDoNotFitChangeNothing) {
 TEST_F(NodeHandles, LookUpsFromSeveralThreads) {
   const int kThreads = 4, kRounds = 20000, kKeys = 64;
   std::string text = "{";
-  for (int key = 0; key < kKeys; ++key) text += (key ? ", \"k" : "\"k") + std::to_string(key) + "\": " + std::to_string(key);
+  for (int key = 0; key < kKeys; ++key)
+    text += (key ? ", \"k" : "\"k") + std::to_string(key) + "\": " + std::to_string(key);
   CJSON_Exp& shared = load((text + "}").c_str());
   CJSON_Exp* own[kThreads];
   for (int i = 0; i < kThreads; ++i) own[i] = &load(("[" + std::to_string(1000 * i) + "]").c_str());

@@ -140,55 +140,51 @@ TEST_F(WriteBacks, TwoDocumentsOnOneFileFromTwoThreads) {
 }
 
 #ifdef _WIN32
-TEST_F(WriteBacks, ReadOnlyFilesAndFoldersKeepTheirTextAndTheTreeKeepsTheChange) {
-  writeFile("r.json", "{\"a\": 1}");
-  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_READONLY));
-  CJSON_Exp& document = openDocument("r.json", false);
-  document.SetInt("b", 2, false);
-  EXPECT_EQ(readFile("r.json"), "{\"a\": 1}");
-  EXPECT_EQ(document["b"].GetInt(), 2);
-  EXPECT_FALSE(WriteBack(*document.record));
-  EXPECT_EQ(namesIn("."), Names{"r.json"});
-
-  ASSERT_TRUE(SetFileAttributesA("r.json", FILE_ATTRIBUTE_NORMAL));
-  document.SetInt("c", 3, false);
-  EXPECT_EQ(readFile("r.json"), "{\n    \"a\": 1,\n    \"b\": 2,\n    \"c\": 3\n}");
-
-  // A folder where the file was is not written either way.
-  ASSERT_TRUE(DeleteFileA("r.json"));
-  ASSERT_TRUE(CreateDirectoryA("r.json", nullptr));
-  EXPECT_FALSE(WriteBack(*document.record));
-  EXPECT_EQ(namesIn("."), Names{"r.json"});
-  EXPECT_TRUE(namesIn("r.json").empty());
-}
-
-// Another program holds the file open without delete sharing (as a plain fopen does), so it cannot be
-// replaced: the complete text goes into it in place, whether longer or shorter.
-TEST_F(WriteBacks, AFileHeldOpenStillGetsEveryChange) {
-  writeFile("h.json", kOne);
-  CJSON_Exp& document = openDocument("h.json", false);
-  FILE* holder = fopen("h.json", "rb");
-  ASSERT_NE(holder, nullptr);
-  const unsigned long long before = identityOf("h.json");
-  document.SetInt("b", 2, false);
-  EXPECT_EQ(readFile("h.json"), kTwo);
-  EXPECT_EQ(identityOf("h.json"), before);
-  document.Clear("b");
-  EXPECT_EQ(readFile("h.json"), kOne);
-  EXPECT_EQ(namesIn("."), Names{"h.json"});
-  fclose(holder);
-}
-
-TEST_F(WriteBacks, HiddenAndSystemFilesStaySo) {
-  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  writeFile("s.json", kOne);
-  ASSERT_TRUE(SetFileAttributesA("s.json", kept));
-  ASSERT_EQ(GetFileAttributesA("s.json") & kept, kept) << "this file system keeps no such attributes";
-  CJSON_Exp& document = openDocument("s.json", false);
-  document.SetInt("b", 2, false);
-  EXPECT_EQ(readFile("s.json"), kTwo);
-  EXPECT_EQ(GetFileAttributesA("s.json") & kept, kept);
-  EXPECT_EQ(namesIn("."), Names{"s.json"});
+// Files that cannot be replaced: one held open without delete sharing (as a plain fopen does) gets the
+// complete text in place, longer or shorter; hidden and system files are replaced and stay so; a
+// read-only file, or a folder in the file's place, is not written, while the tree keeps the change.
+TEST_F(WriteBacks, FilesThatCannotBeReplaced) {
+  const struct {
+    const char* label;
+    DWORD attributes;
+    bool held, folder, written;
+  } cases[] = {
+      {"held open", FILE_ATTRIBUTE_NORMAL, true, false, true},
+      {"hidden and system", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false, false, true},
+      {"read-only", FILE_ATTRIBUTE_READONLY, false, false, false},
+      {"a folder", FILE_ATTRIBUTE_NORMAL, false, true, false},
+  };
+  const DWORD kSeen =
+      FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+  for (const auto& file : cases) {
+    SCOPED_TRACE(file.label);
+    writeFile("f.json", kOne);
+    CJSON_Exp& document = openDocument("f.json", false);
+    ASSERT_TRUE(SetFileAttributesA("f.json", file.attributes));
+    ASSERT_EQ(GetFileAttributesA("f.json") & kSeen, file.attributes & kSeen) << "attributes this file system lacks";
+    ASSERT_TRUE(!file.folder || (DeleteFileA("f.json") && CreateDirectoryA("f.json", nullptr)));
+    FILE* holder = file.held ? fopen("f.json", "rb") : nullptr;
+    const unsigned long long before = identityOf("f.json");
+    document.SetInt("b", 2, false);
+    EXPECT_EQ(document["b"].GetInt(), 2);
+    EXPECT_EQ(readFile("f.json"), file.folder ? "" : file.written ? kTwo : kOne);
+    EXPECT_EQ(WriteBack(*document.record), file.written);
+    EXPECT_EQ(GetFileAttributesA("f.json") & kSeen, file.folder ? FILE_ATTRIBUTE_DIRECTORY : file.attributes & kSeen);
+    EXPECT_EQ(namesIn("."), Names{"f.json"});
+    EXPECT_TRUE(namesIn("f.json").empty());
+    if (holder) {
+      EXPECT_EQ(identityOf("f.json"), before) << "written in place";
+      document.Clear("b");
+      EXPECT_EQ(readFile("f.json"), kOne);
+      fclose(holder);
+      continue;
+    }
+    // Once the file can be written, the next write-back brings the change.
+    SetFileAttributesA("f.json", FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryA("f.json");
+    EXPECT_TRUE(WriteBack(*document.record));
+    EXPECT_EQ(readFile("f.json"), kTwo);
+  }
 }
 
 // The write-back of a 4 MB document streams through its buffer: the heap holds little more than that
