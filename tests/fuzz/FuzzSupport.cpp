@@ -4,6 +4,9 @@
 #include "json/Document.h"
 #include "json/NodeRecord.h"
 
+#include <rapidjson/error/en.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,15 +65,6 @@ ScratchDocument::~ScratchDocument() {
   delete document().record->document;   // the record, the tree, its pool and every value in it
 }
 
-static std::string kindName(const JsonValue& value) {
-  static const char* const kNames[] = {"null", "false", "true", "object", "array", "string", "number"};
-  return kNames[value.GetType()];
-}
-
-static std::string quoted(const JsonValue& text) {
-  return "\"" + std::string(text.GetString(), text.GetStringLength()) + "\"";
-}
-
 // Integers by value and by the kinds they answer to; doubles by their bits, give or take slack units
 // in the last place (the distance of two doubles of one sign is the distance of their bit patterns).
 static bool sameNumber(const JsonValue& a, const JsonValue& b, unsigned slack) {
@@ -89,43 +83,30 @@ static bool sameNumber(const JsonValue& a, const JsonValue& b, unsigned slack) {
   return a.IsUint64() ? a.GetUint64() == b.GetUint64() : a.GetInt64() == b.GetInt64();
 }
 
-static std::string numberText(const JsonValue& value) {
-  char text[64];
-  if (value.IsDouble()) snprintf(text, sizeof text, "%.17g", value.GetDouble());
-  else if (value.IsUint64()) snprintf(text, sizeof text, "%llu", static_cast<unsigned long long>(value.GetUint64()));
-  else snprintf(text, sizeof text, "%lld", static_cast<long long>(value.GetInt64()));
-  return text;
+static bool sameBytes(const JsonValue& a, const JsonValue& b) {
+  return a.GetStringLength() == b.GetStringLength() && memcmp(a.GetString(), b.GetString(), a.GetStringLength()) == 0;
 }
 
-static std::string differenceAt(const std::string& where, const JsonValue& a, const JsonValue& b,
-                                unsigned slack) {
-  if (a.GetType() != b.GetType()) return where + ": " + kindName(a) + " against " + kindName(b);
-  if (a.IsNumber()) {
-    if (sameNumber(a, b, slack)) return std::string();
-    return where + ": " + numberText(a) + " against " + numberText(b);
-  }
-  if (a.IsString()) {
-    if (a.GetStringLength() == b.GetStringLength() && memcmp(a.GetString(), b.GetString(), a.GetStringLength()) == 0)
-      return std::string();
-    return where + ": " + quoted(a) + " against " + quoted(b);
-  }
+// The path to the first value that differs, or empty; the callers show both texts.
+static std::string differenceAt(const std::string& where, const JsonValue& a, const JsonValue& b, unsigned slack) {
+  if (a.GetType() != b.GetType()) return where;
+  if (a.IsNumber()) return sameNumber(a, b, slack) ? std::string() : where;
+  if (a.IsString()) return sameBytes(a, b) ? std::string() : where;
   if (a.IsArray()) {
-    if (a.Size() != b.Size()) return where + ": " + std::to_string(a.Size()) + " against " + std::to_string(b.Size()) + " elements";
+    if (a.Size() != b.Size()) return where + " (size)";
     for (rapidjson::SizeType i = 0; i < a.Size(); ++i) {
       std::string difference = differenceAt(where + "[" + std::to_string(i) + "]", a[i], b[i], slack);
       if (!difference.empty()) return difference;
     }
-    return std::string();
   }
   if (a.IsObject()) {
-    if (a.MemberCount() != b.MemberCount())
-      return where + ": " + std::to_string(a.MemberCount()) + " against " + std::to_string(b.MemberCount()) + " members";
+    if (a.MemberCount() != b.MemberCount()) return where + " (size)";
     JsonValue::ConstMemberIterator x = a.MemberBegin();
     JsonValue::ConstMemberIterator y = b.MemberBegin();
     for (; x != a.MemberEnd(); ++x, ++y) {
-      std::string name = where + "." + quoted(x->name);
-      std::string difference = differenceAt(name + " (name)", x->name, y->name, 0);
-      if (difference.empty()) difference = differenceAt(name, x->value, y->value, slack);
+      std::string name = where + ".\"" + std::string(x->name.GetString(), x->name.GetStringLength()) + "\"";
+      if (!sameBytes(x->name, y->name)) return name + " (name)";
+      std::string difference = differenceAt(name, x->value, y->value, slack);
       if (!difference.empty()) return difference;
     }
   }
@@ -134,6 +115,23 @@ static std::string differenceAt(const std::string& where, const JsonValue& a, co
 
 std::string firstDifference(const JsonValue& a, const JsonValue& b, unsigned slack) {
   return differenceAt("root", a, b, slack);
+}
+
+std::string checkFileHolds(const JsonValue& tree, const char* path) {
+  const std::string text = readWholeFile(path);
+  rapidjson::StringBuffer pretty;
+  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(pretty);
+  tree.Accept(writer);
+  if (text != std::string(pretty.GetString(), pretty.GetSize()))
+    fuzzFailure("the written text is not PrettyWriter's", text + "\n--- PrettyWriter:\n" + pretty.GetString());
+  JsonTree strict;
+  strict.Parse<rapidjson::kParseFullPrecisionFlag>(text.data(), text.size());
+  if (strict.HasParseError())
+    fuzzFailure("the written text is not valid JSON",
+                std::string(rapidjson::GetParseError_En(strict.GetParseError())) + " in\n" + text);
+  std::string difference = firstDifference(tree, strict);
+  if (!difference.empty()) fuzzFailure("the written text holds another tree", difference + "\n" + text);
+  return text;
 }
 
 void fuzzFailure(const char* what, const std::string& detail) {

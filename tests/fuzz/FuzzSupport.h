@@ -42,5 +42,9 @@ private:
 // of the same sign and at most that many units in the last place apart.
 std::string firstDifference(const JsonValue& a, const JsonValue& b, unsigned slack = 0);
 
+// The file's text after a write-back of tree: byte for byte RapidJSON's PrettyWriter's with its
+// defaults, and valid JSON that holds exactly that tree when read at full precision. Returns the text.
+std::string checkFileHolds(const JsonValue& tree, const char* path);
+
 // Stops the run with a message: libFuzzer then saves the input that led here.
 [[noreturn]] void fuzzFailure(const char* what, const std::string& detail = std::string());

@@ -5,29 +5,15 @@
 #include "json/Document.h"
 #include "json/NodeRecord.h"
 
-#include <rapidjson/error/en.h>
 #include <rapidjson/memorystream.h>
-#include <rapidjson/prettywriter.h>
-#include <rapidjson/stringbuffer.h>
 
 #include <string>
 
 namespace {
 
-
-// The strict reader, at full precision so that every double must come back bit for bit.
-const unsigned kStrict = rapidjson::kParseFullPrecisionFlag;
-
 // The product's reader converts numbers at RapidJSON's normal precision, which may put a double up to
 // two units in the last place away from the one written.
 const unsigned kReaderSlack = 2;
-
-void parseStrictly(JsonTree& tree, const std::string& text, const char* what) {
-  tree.Parse<kStrict>(text.data(), text.size());
-  if (tree.HasParseError())
-    fuzzFailure(what, std::string(rapidjson::GetParseError_En(tree.GetParseError())) + " at " +
-                          std::to_string(tree.GetErrorOffset()) + " in\n" + text);
-}
 
 struct Discard {
   void Put(char) {}
@@ -56,21 +42,9 @@ bool validUtf8(const JsonValue& value) {
   return true;
 }
 
-// The document's tree is written back; the text must be byte for byte RapidJSON's PrettyWriter's
-// with its defaults, and hold exactly that tree. Returns the text.
 std::string writtenText(ScratchDocument& document, const char* path) {
   if (!WriteBack(*document.document().record)) fuzzFailure("a loaded tree could not be written back");
-  const std::string text = readWholeFile(path);
-  rapidjson::StringBuffer pretty;
-  rapidjson::PrettyWriter<rapidjson::StringBuffer> writer(pretty);
-  document.tree().Accept(writer);
-  if (text != std::string(pretty.GetString(), pretty.GetSize()))
-    fuzzFailure("the written text is not PrettyWriter's", text + "\n--- PrettyWriter:\n" + pretty.GetString());
-  JsonTree strict;
-  parseStrictly(strict, text, "the written text is not valid JSON");
-  std::string difference = firstDifference(document.tree(), strict);
-  if (!difference.empty()) fuzzFailure("the written text holds another tree", difference + "\n" + text);
-  return text;
+  return checkFileHolds(document.tree(), path);
 }
 
 }  // namespace
