@@ -41,6 +41,12 @@ const char* scratchFile(const char* name) {
   return gScratchFiles.back().c_str();
 }
 
+std::unique_ptr<char[]> exactCopy(const void* bytes, size_t size) {
+  std::unique_ptr<char[]> copy(new char[size ? size : 1]);
+  if (size) memcpy(copy.get(), bytes, size);
+  return copy;
+}
+
 std::string readWholeFile(const char* path) {
   std::string bytes;
   FILE* file = fopen(path, "rb");

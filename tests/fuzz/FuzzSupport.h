@@ -10,11 +10,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The absolute path of a file named name in a folder of the run's own, made under the temporary folder
 // at the first call. The current folder is left alone, so paths given on the command line still work.
 const char* scratchFile(const char* name);
+
+// A copy of size bytes in a heap block of exactly that size (one byte when empty), so that a read past
+// them is caught.
+std::unique_ptr<char[]> exactCopy(const void* bytes, size_t size);
 
 std::string readWholeFile(const char* path);   // empty when the file cannot be opened
 void writeWholeFile(const char* path, const uint8_t* bytes, size_t size);

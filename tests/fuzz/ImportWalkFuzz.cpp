@@ -5,7 +5,6 @@
 #include "patching/internal/ImportDirectory.h"
 
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,9 +43,8 @@ ImageCheck expectedImports(const unsigned char* image, size_t size, std::vector<
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::unique_ptr<unsigned char[]> image(new unsigned char[size ? size : 1]);
-  if (size) memcpy(image.get(), data, size);
-  const unsigned char* base = size ? image.get() : nullptr;
+  std::unique_ptr<char[]> image = exactCopy(data, size);
+  const unsigned char* base = size ? reinterpret_cast<const unsigned char*>(image.get()) : nullptr;
 
   std::vector<ImportEntry> entries;
   ImageCheck check = readImports(base, size, entries);

@@ -7,17 +7,9 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
-#include <memory>
 #include <string>
 
 namespace {
-
-// A NUL-terminated copy in a heap block of exactly its length + 1.
-std::unique_ptr<char[]> exactCopy(const std::string& text) {
-  std::unique_ptr<char[]> copy(new char[text.size() + 1]);
-  memcpy(copy.get(), text.c_str(), text.size() + 1);
-  return copy;
-}
 
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -64,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string line = input.ConsumeRemainingBytesAsString();
   name.resize(strlen(name.c_str()));
   line.resize(strlen(line.c_str()));
-  std::unique_ptr<char[]> lineCopy = exactCopy(line);
-  std::unique_ptr<char[]> nameCopy = exactCopy(name);
+  std::unique_ptr<char[]> lineCopy = exactCopy(line.c_str(), line.size() + 1);
+  std::unique_ptr<char[]> nameCopy = exactCopy(name.c_str(), name.size() + 1);
 
   size_t start = 0;
   size_t length = 0;
@@ -81,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzFailure("another value than the rules give", name + " in " + line + ": " + line.substr(start, length));
 
   // Trimming the value, in a block of its own as the queries make it, stays inside that block.
-  std::unique_ptr<char[]> value = exactCopy(line.substr(start, length));
+  const std::string given = line.substr(start, length);
+  std::unique_ptr<char[]> value = exactCopy(given.c_str(), length + 1);
   char* trimmed = trimInPlace(value.get());
   if (trimmed < value.get() || trimmed > value.get() + length) fuzzFailure("trim left the value");
   size_t kept = strlen(trimmed);
