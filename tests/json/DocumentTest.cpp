@@ -15,8 +15,6 @@
 
 namespace {
 
-const char kSettingsText[] = "{\n    \"ShowMpqMessage\": true\n}";
-
 class DocumentFile : public TempFolderTest {};
 
 #ifdef _WIN32  // needs Windows' folder names
@@ -61,27 +59,6 @@ TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChang
   document.SetInt("x", 1, false);
   EXPECT_EQ(readFile("configs\\a.json"), "{\n    \"x\": 1\n}");
   EXPECT_EQ(namesIn("configs"), std::vector<std::string>{"a.json"});
-}
-
-TEST_F(DocumentFile, SettingsFileGetsItsDefaultAndIsRewrittenEveryTime) {
-  CJSON_Exp& first = openDocument("Corvane.json", true);
-  first.SetBool("ShowMpqMessage", true, false);
-  EXPECT_EQ(readFile("Corvane.json"), kSettingsText);
-  EXPECT_EQ(readFile("Corvane.json").size(), 30u);
-  EXPECT_TRUE(first["ShowMpqMessage"].GetBool());
-
-  // A user's false is kept, and the compact text is rewritten in the program's own layout.
-  writeFile("Corvane.json", "{\"ShowMpqMessage\":false}");
-  CJSON_Exp& second = openDocument("Corvane.json", true);
-  second.SetBool("ShowMpqMessage", true, false);
-  EXPECT_EQ(readFile("Corvane.json"), "{\n    \"ShowMpqMessage\": false\n}");
-  EXPECT_FALSE(second["ShowMpqMessage"].GetBool());
-
-  // A damaged file is replaced by the default.
-  writeFile("Corvane.json", "{\"ShowMpqMessage\": fals");
-  CJSON_Exp& third = openDocument("Corvane.json", true);
-  third.SetBool("ShowMpqMessage", true, false);
-  EXPECT_EQ(readFile("Corvane.json"), kSettingsText);
 }
 
 TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstChange) {
