@@ -2,6 +2,7 @@
 #include "support/TempFolder.h"
 #include "tools/CheckRun.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ protected:
   void SetUp() override {
     TempFolderTest::SetUp();
     copyBuild(kStorm, "Storm.dll");
+    copyBuild(kGame, "Game.dll");
   }
 
   // Copies a build-tree file to path in the test's folder, making its folders.
@@ -91,7 +93,6 @@ TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
   for (const char* file : {"manifest.json", "icon.ico", "logo.bmp", "Addons/DemoTools.dll", "Addons/DemoDisabled.dll",
                            "Mpqs/data.mpq", "Mpqs/patch.mpq", "Mpqs/music.mpq"})
     copyBuild(std::string(kDemo) + file, std::string("mods/Demo/") + file);
-  copyBuild(kGame, "Game.dll");
   copyBuild("testbed/Corvane.mpq", "Corvane.mpq");
   copyBuild("testbed/game-archives/War3.mpq", "War3.mpq");
   copyBuild("testbed/game-archives/War3x.mpq", "War3x.mpq");
@@ -122,6 +123,7 @@ TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
 
 // No manifest (and no game module): nothing of the mod applies, the game does not start either.
 TEST_F(CorvaneCheck, MissingManifestAndGame) {
+  ASSERT_EQ(remove("Game.dll"), 0);
   makeFolders("mods/Empty");
   expectCheck("Empty",
               {"error: .\\mods\\Empty\\manifest.json: missing: nothing of the mod is applied", "game .\\Game.dll",
@@ -133,7 +135,6 @@ TEST_F(CorvaneCheck, MissingManifestAndGame) {
 // line; a byte order mark stops it at the first byte, with a note of its own; a cut-off text stops after
 // its last byte.
 TEST_F(CorvaneCheck, ParseErrorsAtLineAndColumn) {
-  copyBuild(kGame, "Game.dll");
   const struct {
     const char* mod;
     const char* manifest;
@@ -159,7 +160,6 @@ TEST_F(CorvaneCheck, ParseErrorsAtLineAndColumn) {
 
 // Every key with a value of the wrong type, and what the launcher does instead.
 TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
-  copyBuild(kGame, "Game.dll");
   writeMod("Types", R"({
   "ModName": 12,
   "ModIcon": ["icon"],
@@ -221,7 +221,6 @@ TEST_F(CorvaneCheck, WrongTypesAndSkippedEntries) {
 
 // Whole keys of the wrong type lose everything under them; the root must be an object.
 TEST_F(CorvaneCheck, WrongContainers) {
-  copyBuild(kGame, "Game.dll");
   writeMod("Flat", R"({"Addons": {"Name": "x"}, "Mpqs": "data", "Preview": true, "Races": 4})");
   expectCheck("Flat",
               join({{"warning: Addons: an object, not an array: no add-on is loaded",
@@ -247,7 +246,6 @@ TEST_F(CorvaneCheck, WrongContainers) {
 // Unknown keys are notes (with the key meant, when only the letter case differs); a logo under a splash
 // that is off is never read; a key given twice is read once.
 TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
-  copyBuild(kGame, "Game.dll");
   copyBuild(kAddon, "mods/Keys/Addons/tools.dll");
   writeMod("Keys", R"({
   "modname": "lower",
@@ -284,7 +282,6 @@ TEST_F(CorvaneCheck, UnknownAndRepeatedKeys) {
 // than one archive is served from the highest priority, the later-opened among equal ones (nine over
 // five); the game's own archives are named without a winner.
 TEST_F(CorvaneCheck, ArchivePrioritiesAndConflicts) {
-  copyBuild(kGame, "Game.dll");
   placeArchives({{"mods/Order/Mpqs/one.mpq", "a"},
                  {"mods/Order/Mpqs/two.mpq", "b"},
                  {"mods/Order/Mpqs/three.mpq", "nolist"},
@@ -350,7 +347,6 @@ std::string archiveJson(const std::vector<std::string>& values) {
 
 // The same findings as one JSON object: every archive, every conflict and every finding.
 TEST_F(CorvaneCheck, JsonReport) {
-  copyBuild(kGame, "Game.dll");
   placeArchives({{"mods/Json/Mpqs/one.mpq", "a"}, {"mods/Json/Mpqs/two.mpq", "b"}, {"War3x.mpq", "c"}});
   writeMod("Json", R"({"Mpqs": [{"Name": "one", "Priority": 15}, {"Name": "two", "Priority": 15}, {"Name": "gone"}]})");
   CheckRun run = runCheck({"--json", "Json"});
@@ -395,7 +391,6 @@ TEST_F(CorvaneCheck, JsonReport) {
 // Names that reach outside .\mods\NAME\ are warned about, and still used as the launcher uses them: here
 // an archive of the mod is the game's own War3x.mpq. "$schema" is for editors and passes unremarked.
 TEST_F(CorvaneCheck, NamesLeavingTheModFolder) {
-  copyBuild(kGame, "Game.dll");
   copyBuild(kAddon, "mods/Out/tools.dll");
   makeFolders("mods/Out/Addons");
   copyBuild(std::string(kDemo) + "icon.ico", "mods/Out/icon.ico");
@@ -424,7 +419,6 @@ TEST_F(CorvaneCheck, NamesLeavingTheModFolder) {
 // An archive made by StormLib's smpq, compressed and encrypted: StormLib reads its listfile and files;
 // the stand-in Storm.dll of the Windows tests reads only files stored whole, so there it has no listfile.
 TEST_F(CorvaneCheck, CompressedArchiveOfStormLib) {
-  copyBuild(kGame, "Game.dll");
   placeArchives({{"mods/Packed/Mpqs/packed.mpq", "smpq"}, {"mods/Packed/Mpqs/plain.mpq", "b"}});
   writeMod("Packed", R"({"Mpqs": [{"Name": "packed"}, {"Name": "plain"}]})");
 #ifdef _WIN32
@@ -445,7 +439,6 @@ TEST_F(CorvaneCheck, CompressedArchiveOfStormLib) {
 
 // Files named by the manifest that are missing or not of the format the launcher hands them to.
 TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
-  copyBuild(kGame, "Game.dll");
   writeMod("Files", R"({
   "Addons": [
     {"Name": "absent", "Enable": true},
@@ -515,7 +508,6 @@ TEST_F(CorvaneCheck, FilesThatDoNotLoad) {
 
 // A missing icon and logo fall back to the launcher's own pictures.
 TEST_F(CorvaneCheck, MissingPictures) {
-  copyBuild(kGame, "Game.dll");
   writeMod("Bare", R"({"ModName": "Bare", "ModIcon": "gone", "ModVersion": "1.0", "Preview": {"Logo": "gone"}})");
   expectCheck("Bare",
               {"add-ons: none", "archives: none", "name \"Bare\"", "icon .\\mods\\Bare\\gone.ico",
@@ -530,7 +522,6 @@ TEST_F(CorvaneCheck, MissingPictures) {
 // The game keeps its race count in one byte: races after the 255th are dropped. An element that is not
 // an object keeps its place and counts.
 TEST_F(CorvaneCheck, RacesBeyondTheLimit) {
-  copyBuild(kGame, "Game.dll");
   std::string races;
   for (int i = 0; i < 300; ++i) {
     if (i) races += ",";
