@@ -127,23 +127,6 @@ TEST_F(DocumentFile, AcceptedTexts) {
             "    \"raw\": \"\xFF\xC3\xA9\",\n    \"d\": 3,\n    \"d\": 2\n}");
 }
 
-TEST_F(DocumentFile, FileLargerThanTheReadBufferLoadsWhole) {
-  std::string text = "[";
-  for (int i = 0; i < 3000; ++i) {
-    text += i ? ",\n    \"" : "\n    \"";
-    text += std::to_string(i) + std::string(40, 'x') + "\"";
-  }
-  text += "\n]";
-  ASSERT_GT(text.size(), 2u * 65536u);
-  writeFile("big.json", text);
-
-  CJSON_Exp& document = openDocument("big.json", false);
-  ASSERT_EQ(document.GetMemberCount(), 3000u);
-  EXPECT_EQ(std::string(document[2999].GetString()), "2999" + std::string(40, 'x'));
-  document.PushBackBool(false);
-  EXPECT_EQ(readFile("big.json"), text.substr(0, text.size() - 2) + ",\n    false\n]");
-}
-
 // Each value as the writer writes it: strings escaped where JSON needs it and other bytes as they stand;
 // doubles shortest, with ".0" on whole ones below 1e21; floats widened; numbers that are not finite as null.
 TEST_F(DocumentFile, TextWritten) {

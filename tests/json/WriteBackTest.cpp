@@ -133,7 +133,7 @@ TEST_F(WriteBacks, TwoDocumentsOnOneFileFromTwoThreads) {
   reader.join();
   ASSERT_GT(reads, 0) << "the reader never read the file within a minute";
   EXPECT_EQ(incomplete, 0);
-  CJSON_Exp& last = openDocument("shared.json", false);
+  CJSON_Exp& last = openDocument("shared.json", false);  // three times the read buffer, loaded whole
   last.SetInt("Count", 5000, true);
   EXPECT_EQ(readFile("shared.json"), head + "5000\n}");
   EXPECT_EQ(namesIn("."), Names{"shared.json"});
