@@ -5,7 +5,8 @@
 #include "json/Document.h"
 #include "json/NodeRecord.h"
 
-#include <rapidjson/memorystream.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 
 #include <string>
 
@@ -15,31 +16,13 @@ namespace {
 // two units in the last place away from the one written.
 const unsigned kReaderSlack = 2;
 
-struct Discard {
-  void Put(char) {}
-};
-
-// Whether every name and string in the tree is valid UTF-8, by the reader's own check.
-bool validUtf8(const JsonValue& value) {
-  if (value.IsString()) {
-    rapidjson::MemoryStream bytes(value.GetString(), value.GetStringLength());
-    Discard sink;
-    while (bytes.Tell() < value.GetStringLength()) {
-      if (!rapidjson::UTF8<>::Validate(bytes, sink)) return false;
-    }
-    return true;
-  }
-  if (value.IsArray()) {
-    for (const JsonValue& element : value.GetArray()) {
-      if (!validUtf8(element)) return false;
-    }
-  }
-  if (value.IsObject()) {
-    for (const JsonValue::Member& member : value.GetObject()) {
-      if (!validUtf8(member.name) || !validUtf8(member.value)) return false;
-    }
-  }
-  return true;
+// Whether every name and string in the tree is valid UTF-8: a writer that validates refuses it otherwise.
+bool validUtf8(const JsonValue& tree) {
+  rapidjson::StringBuffer ignored;
+  rapidjson::Writer<rapidjson::StringBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::CrtAllocator,
+                    rapidjson::kWriteValidateEncodingFlag>
+      writer(ignored);
+  return tree.Accept(writer);
 }
 
 std::string writtenText(ScratchDocument& document, const char* path) {
