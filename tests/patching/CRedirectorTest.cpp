@@ -81,6 +81,24 @@ protected:
     FreeLibrary(target);
     EXPECT_EQ(GetModuleHandleA("ImportTarget.dll"), nullptr);
   }
+  // The outcome of call, then what r holds: "true 0: target apiA tableA" ("-" for null).
+  template <typename Call>
+  std::string step(const CRedirector& r, Call call) {
+    std::string result = outcome(call) + ":";
+    for (const void* held : {static_cast<const void*>(r.module), static_cast<const void*>(r.apiModule),
+                             static_cast<const void*>(r.importAddressTable)})
+      result += " " + nameOf(held);
+    return result;
+  }
+  std::string nameOf(const void* held) const {
+    const std::pair<const void*, const char*> known[] = {{nullptr, "-"},           {target, "target"},
+                                                         {apiA, "apiA"},           {apiB, "apiB"},
+                                                         {noImports, "noImports"}, {GetModuleHandleA(nullptr), "self"},
+                                                         {tableA, "tableA"},       {tableB, "tableB"}};
+    for (const auto& k : known)
+      if (k.first == held) return k.second;
+    return "other";
+  }
   int call(const char* name, int x) {
     FARPROC function = GetProcAddress(target, name);
     return function ? reinterpret_cast<IntFunction>(reinterpret_cast<void*>(function))(x) : -1;
@@ -116,40 +134,24 @@ TEST_F(Redirection, FixturesHaveTheIntendedImports) {
 // Each step's result and code, and what the redirector holds afterwards.
 TEST_F(Redirection, SetModuleAndSetApiModule) {
   CRedirector r;
-  EXPECT_EQ(outcome([&] { return r.setModule(static_cast<HINSTANCE>(nullptr)); }), "false 1");
-  EXPECT_EQ(outcome([&] { return r.setModule("NoSuchModule.dll"); }), "false 1");
-  EXPECT_EQ(outcome([&] { return r.setApiModule(static_cast<HINSTANCE>(nullptr)); }), "false 2");
-  EXPECT_EQ(outcome([&] { return r.setApiModule("NoSuchModule.dll"); }), "false 2");
-  EXPECT_EQ(r.module, nullptr);
-  EXPECT_EQ(r.apiModule, nullptr);
+  EXPECT_EQ(step(r, [&] { return r.setModule(static_cast<HINSTANCE>(nullptr)); }), "false 1: - - -");
+  EXPECT_EQ(step(r, [&] { return r.setModule("NoSuchModule.dll"); }), "false 1: - - -");
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(static_cast<HINSTANCE>(nullptr)); }), "false 2: - - -");
+  EXPECT_EQ(step(r, [&] { return r.setApiModule("NoSuchModule.dll"); }), "false 2: - - -");
   // No target yet: the API module is still recorded.
-  EXPECT_EQ(outcome([&] { return r.setApiModule(apiA); }), "false 1");
-  EXPECT_EQ(r.apiModule, apiA);
-  EXPECT_EQ(r.importAddressTable, nullptr);
-
-  EXPECT_EQ(outcome([&] { return r.setModule("IMPORTTARGET.DLL"); }), "true 0");
-  EXPECT_EQ(r.module, target);
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), "false 1: - apiA -");
+  EXPECT_EQ(step(r, [&] { return r.setModule("IMPORTTARGET.DLL"); }), "true 0: target apiA -");
   // The descriptor says "importapia.dll": matched by module, not by spelling.
-  EXPECT_EQ(outcome([&] { return r.setApiModule(apiA); }), "true 0");
-  EXPECT_EQ(r.importAddressTable, tableA);
-  EXPECT_EQ(outcome([&] { return r.setApiModule("importapib.DLL"); }), "true 0");
-  EXPECT_EQ(r.apiModule, apiB);
-  EXPECT_EQ(r.importAddressTable, tableB);
-
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), "true 0: target apiA tableA");
+  EXPECT_EQ(step(r, [&] { return r.setApiModule("importapib.DLL"); }), "true 0: target apiB tableB");
   // A module that is not imported is recorded, and the table selected before is kept.
-  EXPECT_EQ(outcome([&] { return r.setApiModule("NoImports.dll"); }), "false 5");
-  EXPECT_EQ(r.apiModule, noImports);
-  EXPECT_EQ(r.importAddressTable, tableB);
+  EXPECT_EQ(step(r, [&] { return r.setApiModule("NoImports.dll"); }), "false 5: target noImports tableB");
   // Changing the target keeps the API module and the table; a failed change keeps the target.
-  EXPECT_EQ(outcome([&] { return r.setModule(noImports); }), "true 0");
-  EXPECT_EQ(outcome([&] { return r.setModule(static_cast<HINSTANCE>(nullptr)); }), "false 1");
-  EXPECT_EQ(r.module, noImports);
-  EXPECT_EQ(r.apiModule, noImports);
-  EXPECT_EQ(r.importAddressTable, tableB);
-  // A target without an import directory imports nothing from anyone; the table is kept again.
-  EXPECT_EQ(outcome([&] { return r.setApiModule(apiA); }), "false 5");
-  EXPECT_EQ(r.apiModule, apiA);
-  EXPECT_EQ(r.importAddressTable, tableB);
+  EXPECT_EQ(step(r, [&] { return r.setModule(noImports); }), "true 0: noImports noImports tableB");
+  EXPECT_EQ(step(r, [&] { return r.setModule(static_cast<HINSTANCE>(nullptr)); }),
+            "false 1: noImports noImports tableB");
+  // A target without an import directory imports nothing from anyone.
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), "false 5: noImports apiA tableB");
 }
 
 // A call through the test program's own import slot, read afresh at each call.
@@ -159,10 +161,8 @@ __attribute__((noinline)) int ownAlphaOne(int x) {
 
 // A null name is the executable, as GetModuleHandleA(NULL) answers: here the test program's own import.
 TEST_F(Redirection, NullNamesStandForTheExecutable) {
-  HMODULE self = GetModuleHandleA(nullptr);
   CRedirector r;
-  ASSERT_EQ(outcome([&] { return r.setModule(static_cast<const char*>(nullptr)); }), "true 0");
-  EXPECT_EQ(r.module, self);
+  ASSERT_EQ(step(r, [&] { return r.setModule(static_cast<const char*>(nullptr)); }), "true 0: self - -");
   ASSERT_TRUE(r.setApiModule(apiA));
   DWORD original = addressOf(apiA, "alphaOne");
   DWORD* slot = r.importAddressTable;
@@ -176,8 +176,7 @@ TEST_F(Redirection, NullNamesStandForTheExecutable) {
 
   // As the API module too; ImportTarget imports nothing from the test program.
   ASSERT_TRUE(r.setModule(target));
-  EXPECT_EQ(outcome([&] { return r.setApiModule(static_cast<const char*>(nullptr)); }), "false 5");
-  EXPECT_EQ(r.apiModule, self);
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(static_cast<const char*>(nullptr)); }), "false 5: target self other");
 }
 
 TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
@@ -307,8 +306,7 @@ TEST_F(Redirection, HeaderCodesOnFakeModulesWithoutFaults) {
     setProtection(pages.at + kPageSize, PAGE_NOACCESS);
     CRedirector r;
     ASSERT_TRUE(r.setModule(handleAt(image)));
-    EXPECT_EQ(outcome([&] { return r.setApiModule(apiA); }), c.outcome);
-    EXPECT_EQ(r.importAddressTable, nullptr);
+    EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), c.outcome + std::string(": other apiA -"));
   }
   // Handles that cannot be read at all.
   ReservedPage reserved;
@@ -329,7 +327,7 @@ TEST_F(Redirection, SlotWhoseProtectionCannotChangeIsLeftAlone) {
   CRedirector r;
   ASSERT_TRUE(r.setModule(handleAt(page.at)));
   ASSERT_EQ(outcome([&] { return r.setApiModule(apiA); }), "true 0");
-  EXPECT_EQ(r.importAddressTable, reinterpret_cast<DWORD*>(page.at + 0x380));
+  ASSERT_EQ(r.importAddressTable, reinterpret_cast<DWORD*>(page.at + 0x380));
   EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 9");
   EXPECT_EQ(*reinterpret_cast<DWORD*>(page.at + 0x380), original);
   EXPECT_EQ(protectionOf(page.at), static_cast<DWORD>(PAGE_READWRITE));

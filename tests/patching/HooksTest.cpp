@@ -20,8 +20,6 @@ uint32_t addressOf(const void* at) {
   return reinterpret_cast<uint32_t>(at);
 }
 
-// ---- Window titles
-
 std::string titleOf(HWND window) {
   char text[64] = {};
   GetWindowTextA(window, text, sizeof text);
@@ -47,8 +45,6 @@ TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
   }
   gModName = nullptr;
 }
-
-// ---- Archive hooks, against the stand-in archive library this program imports
 
 const char kIconRequest[] = "UI\\Widgets\\Glues\\icon-map-test.blp";  // in War3.mpq under this name
 const char kDataIcon[] = "BLP1 data.mpq war3mapIcon.blp\n";
@@ -166,8 +162,6 @@ TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
   for (HANDLE thread : threads) CloseHandle(thread);
   EXPECT_EQ(gWrongAnswers, 0);
 }
-
-// ---- The launcher's patch sites
 
 const uint32_t kSites[kLauncherPatchSites] = {0x4E3BFA, 0x4E3BFC, 0x59B3E4, 0xE5F0, 0xE5FF, 0x58BF7F};
 
