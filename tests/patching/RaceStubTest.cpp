@@ -41,8 +41,7 @@ const char* const kStubNames[] = {"key", "skin", "select", "clamp", "call", "num
 // The text a row expects: an entry of the race tables, or one of these.
 enum Text { Random = -1, Default = -2, Unknown = -3, Out = -4 };
 
-struct Row {
-  Stub stub;
+struct Case {
   uint32_t in;   // the race number or index, in EAX (in ECX for the call)
   int text;      // for the number stub: unused
   uint32_t eax;  // EAX left by the key, skin and number stubs
@@ -99,25 +98,25 @@ protected:
 
   // Runs the stub on a stack buffer of this frame filled with sentinels, every register distinct, and
   // compares all it leaves with what the row expects.
-  void check(const Row& row) {
-    SCOPED_TRACE(std::string(kStubNames[row.stub]) + " stub, " + std::to_string(row.in));
+  void check(Stub stub, const Case& row) {
+    SCOPED_TRACE(std::string(kStubNames[stub]) + " stub, " + std::to_string(row.in));
     uint32_t stack[kStackWords];
     for (int i = 0; i < kStackWords; ++i) stack[i] = sentinel(i);
     RaceRegisters in = {0xD7D6D5D4, 0x50515253, 0xB7B6B5B4, address(&stack[kTop]),
                         0xB0B1B2B3, 0xD0D1D2D3, 0xC0C1C2C3, row.in};
-    if (row.stub == Call) {
+    if (stub == Call) {
       in.eax = 0xA0A1A2A3;
       in.ecx = row.in;
     }
     void (*const stubs[])() = {raceKeyStub,       raceSkinStub, raceSkinSelectStub,
                                raceSkinClampStub, raceSkinCall, raceNumberStub};
     std::memset(&gRaceCapture, 0xEE, sizeof gRaceCapture);
-    enterRaceStub(stubs[row.stub], row.stub == Call ? 1 : 0, &in);
+    enterRaceStub(stubs[stub], stub == Call ? 1 : 0, &in);
 
     RaceCapture want = {in, 0, {sentinel(kTop), sentinel(kTop + 1), sentinel(kTop + 2), sentinel(kTop + 3)}};
     RaceRegisters& out = want.registers;
-    uint32_t text = row.stub == Number ? 0 : textAddress(row.stub, row.text);
-    switch (row.stub) {
+    uint32_t text = stub == Number ? 0 : textAddress(stub, row.text);
+    switch (stub) {
       case Key:  // EAX = number - 1 (0 for 0), ECX = key; incoming ESI pushed, ESI = incoming ECX
         want.exit = ExitKeyResume;
         out.eax = row.eax;
@@ -174,11 +173,6 @@ TEST_F(RaceStubTest, FixedTextsAndLookups) {
 
 // Numbers of 100 and more lose the offset once for the skin and number stubs, never for the others.
 TEST_F(RaceStubTest, EveryStubWithTablesOfOneFourAnd255Races) {
-  struct Case {
-    uint32_t in;
-    int text;
-    uint32_t eax;
-  };
   struct Table {
     int races;
     Stub stub;
@@ -208,7 +202,7 @@ TEST_F(RaceStubTest, EveryStubWithTablesOfOneFourAnd255Races) {
   for (const Table& table : tables) {
     SCOPED_TRACE(std::to_string(table.races) + " races");
     useRaces(table.races);
-    for (const Case& c : table.cases) check(Row{table.stub, c.in, c.text, c.eax});
+    for (const Case& c : table.cases) check(table.stub, c);
   }
 }
 
