@@ -206,8 +206,9 @@ TEST_F(Redirection, RedirectFindsSlotsByAddress) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name ? step.name : std::to_string(step.ordinal));
     if (r.apiModule != *step.api) r.setApiModule(*step.api);
-    if (step.name) EXPECT_EQ(outcome([&] { return r.redirect(step.name, step.function); }), step.outcome);
-    else EXPECT_EQ(outcome([&] { return r.redirect(step.ordinal, step.function); }), step.outcome);
+    std::string got = step.name ? outcome([&] { return r.redirect(step.name, step.function); })
+                                : outcome([&] { return r.redirect(step.ordinal, step.function); });
+    EXPECT_EQ(got, step.outcome);
   }
   before[0] = reinterpret_cast<DWORD>(kPlusHundred);
   before[2] = reinterpret_cast<DWORD>(kPlusThousand);
