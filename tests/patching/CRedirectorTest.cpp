@@ -284,7 +284,7 @@ TEST_F(Redirection, HeaderCodesOnFakeModulesWithoutFaults) {
     EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), c.outcome + std::string(": other apiA -"));
   }
   // Handles that cannot be read at all.
-  ReservedPage reserved;
+  Page reserved(kReservedOnly, 0);
   for (const void* handle : {static_cast<const void*>(reserved.at), static_cast<const void*>(freedPage()),
                              reinterpret_cast<const void*>(1)}) {
     CRedirector r;

@@ -33,7 +33,7 @@ TEST(Patch, WritesIntoEveryCommittedProtectionAndRestoresIt) {
 
 // Each refused range leaves every byte as it was, even in a first page that could have been written.
 TEST(Patch, RefusesRangesThatCannotAllBeWritten) {
-  ReservedPage reserved;
+  Page reserved(kReservedOnly, 0);
   SplitPages pages(0x5A);
   const std::pair<const void*, const char*> cases[] = {
       {nullptr, "false 1"},

@@ -18,7 +18,7 @@ TEST(ReadableSpan, RunsToTheEndOfTheAllocationOrTheFirstUnreadablePage) {
     EXPECT_EQ(readableSpan(pages.at + 2 * kPageSize), 0u);
     setProtection(pages.at + 2 * kPageSize, PAGE_READWRITE);
   }
-  ReservedPage reserved;
+  Page reserved(kReservedOnly, 0);
   EXPECT_EQ(readableSpan(reserved.at), 0u);
   EXPECT_EQ(readableSpan(freedPage()), 0u);
   EXPECT_EQ(readableSpan(nullptr), 0u);

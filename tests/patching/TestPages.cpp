@@ -13,22 +13,15 @@ const size_t kGranularity = 0x10000;  // views and reservations start on this bo
 }  // namespace
 
 Page::Page(DWORD protection, unsigned char fill, size_t count) {
-  at = static_cast<char*>(VirtualAlloc(nullptr, count * kPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  DWORD kind = protection == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
+  at = static_cast<char*>(VirtualAlloc(nullptr, count * kPageSize, kind, PAGE_READWRITE));
   if (at == nullptr) ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
+  if (at == nullptr || protection == kReservedOnly) return;
   std::memset(at, fill, count * kPageSize);
   for (size_t i = 0; i < count; ++i) setProtection(at + i * kPageSize, protection);
 }
 
 Page::~Page() {
-  VirtualFree(at, 0, MEM_RELEASE);
-}
-
-ReservedPage::ReservedPage() {
-  at = static_cast<char*>(VirtualAlloc(nullptr, kPageSize, MEM_RESERVE, PAGE_NOACCESS));
-  if (at == nullptr) ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
-}
-
-ReservedPage::~ReservedPage() {
   VirtualFree(at, 0, MEM_RELEASE);
 }
 

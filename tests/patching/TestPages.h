@@ -10,19 +10,14 @@
 
 typedef std::vector<unsigned char> Bytes;
 
-// count committed private pages with the given protection, filled with fill first; released on exit.
+const DWORD kReservedOnly = 0;  // a page protection for Page: reserved and never committed
+
+// count committed private pages with the given protection, filled with fill first, or reserved ones;
+// released on exit.
 class Page {
 public:
   Page(DWORD protection, unsigned char fill, size_t count = 1);
   ~Page();
-  char* at;
-};
-
-// A reserved, never committed page; released on exit.
-class ReservedPage {
-public:
-  ReservedPage();
-  ~ReservedPage();
   char* at;
 };
 
