@@ -90,6 +90,7 @@ protected:
   }
 
   uint32_t textAddress(Stub stub, int text) const {
+    if (text == Out || stub == Number) return 0;  // no text expected
     if (text == Random) return address(gRandomRaceKey);
     if (text == Default) return address(gDefaultRaceSkin);
     if (text == Unknown) return address(stub == Key ? gUnknownRaceKey : gUnknownRaceSkin);
@@ -115,7 +116,7 @@ protected:
 
     RaceCapture want = {in, 0, {sentinel(kTop), sentinel(kTop + 1), sentinel(kTop + 2), sentinel(kTop + 3)}};
     RaceRegisters& out = want.registers;
-    uint32_t text = stub == Number ? 0 : textAddress(stub, row.text);
+    uint32_t text = textAddress(stub, row.text);
     switch (stub) {
       case Key:  // EAX = number - 1 (0 for 0), ECX = key; incoming ESI pushed, ESI = incoming ECX
         want.exit = ExitKeyResume;
