@@ -1,10 +1,10 @@
-// The hooks in one process: the archive hooks against the stand-in Storm.dll (threads at once included),
-// and the launcher's patch sites in a fake game with one site that cannot be written. (The window-title
-// hooks are checked in every launch test, on the stand-in game's windows.)
+// The hooks in one process: window titles, the archive hooks against the stand-in Storm.dll (threads at
+// once included), and the launcher's patch sites in a fake game with one site that cannot be written.
 #include "patching/HookGlobals.h"
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
 #include "patching/TestPages.h"
+#include "patching/WindowHooks.h"
 #include "services/StormImports.h"
 #include "support/TempFolder.h"
 #include "support/TextLines.h"
@@ -18,6 +18,34 @@ namespace {
 
 uint32_t addressOf(const void* at) {
   return reinterpret_cast<uint32_t>(at);
+}
+
+std::string titleOf(HWND window) {
+  char text[64] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+// The class name is never compared: only a window name that is the game's title, in any case.
+TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
+  gModName = "Mod Title";
+  const std::pair<const char*, const char*> titles[] = {{"warcraft iii", "Mod Title"},
+                                                        {"WarCraft III", "Mod Title"},
+                                                        {"Warcraft III ", "Warcraft III "},
+                                                        {"Warcraft", "Warcraft"},
+                                                        {nullptr, ""}};
+  for (const auto& title : titles) {
+    SCOPED_TRACE(title.first ? title.first : "null");
+    HWND window =
+        hookCreateWindowExA(0, "Static", title.first, WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(titleOf(window), title.second);
+    SetWindowTextA(window, "before");
+    EXPECT_TRUE(hookSetWindowTextA(window, title.first));
+    EXPECT_EQ(titleOf(window), title.second);
+    DestroyWindow(window);
+  }
+  gModName = nullptr;
 }
 
 const char kIconRequest[] = "UI\\Widgets\\Glues\\icon-map-test.blp";  // in War3.mpq under this name
