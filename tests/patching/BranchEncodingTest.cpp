@@ -17,42 +17,42 @@ Encoded bytesOf(const Branch& branch) {
   return bytes;
 }
 
-// The bytes patchJump writes for a site and target, by the form needsLongJump picks.
-Encoded jumpBytes(uint32_t site, uint32_t target) {
-  if (needsLongJump(site, target)) return bytesOf(encodeLongJump(site, target));
-  return bytesOf(encodeShortJump(site, target));
-}
-
-TEST(BranchEncoding, JumpFormAtEachBoundary) {
-  const uint32_t site = 0x10001000;
-  EXPECT_EQ(jumpBytes(site, site + 129), (Encoded{0xEB, 0x7F}));
-  EXPECT_EQ(jumpBytes(site, site + 130), (Encoded{0xE9, 0x7D, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(jumpBytes(site, site - 121), (Encoded{0xEB, 0x85}));
-  EXPECT_EQ(jumpBytes(site, site - 122), (Encoded{0xE9, 0x81, 0xFF, 0xFF, 0xFF}));
-  EXPECT_EQ(jumpBytes(site, site), (Encoded{0xEB, 0xFE}));
-  EXPECT_EQ(jumpBytes(site, site + 1), (Encoded{0xEB, 0xFF}));
-  EXPECT_EQ(jumpBytes(site, site + 2), (Encoded{0xEB, 0x00}));
-}
-
+// The bytes patchJump (E9 rows: by the form needsLongJump picks) or patchCall (E8 rows) writes.
 // Addresses compare as unsigned numbers: a "short" distance through the wrap is still far.
-TEST(BranchEncoding, FarJumpsAcrossTheAddressSpace) {
-  EXPECT_TRUE(needsLongJump(0x00000010, 0xFFFFFFF0));
-  EXPECT_EQ(jumpBytes(0x00000010, 0xFFFFFFF0), (Encoded{0xE9, 0xDB, 0xFF, 0xFF, 0xFF}));
-  EXPECT_TRUE(needsLongJump(0xFFFFFFF0, 0x00000010));
-  EXPECT_EQ(jumpBytes(0xFFFFFFF0, 0x00000010), (Encoded{0xE9, 0x1B, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(jumpBytes(0x00401000, 0x6A2C5F30), (Encoded{0xE9, 0x2B, 0x4F, 0xEC, 0x69}));
-  EXPECT_EQ(jumpBytes(0x6A2C5F30, 0x00401000), (Encoded{0xE9, 0xCB, 0xB0, 0x13, 0x96}));
-}
-
-TEST(BranchEncoding, CallsAreAlwaysLong) {
-  EXPECT_EQ(bytesOf(encodeCall(0x00401000, 0x00402000)), (Encoded{0xE8, 0xFB, 0x0F, 0x00, 0x00}));
-  EXPECT_EQ(bytesOf(encodeCall(0x00401000, 0x00401005)), (Encoded{0xE8, 0x00, 0x00, 0x00, 0x00}));
-  EXPECT_EQ(bytesOf(encodeCall(0x00401000, 0x00401000)), (Encoded{0xE8, 0xFB, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(BranchEncoding, DisplacementIsCountedFromTheEndOfTheInstruction) {
-  EXPECT_EQ(branchDisplacement(0x1000, 5, 0x1005), 0u);
-  EXPECT_EQ(branchDisplacement(0x1000, 2, 0x1000), 0xFFFFFFFEu);
+TEST(BranchEncoding, FormAndDisplacementAtEachBoundary) {
+  struct Case {
+    unsigned char kind;
+    uint32_t site;
+    uint32_t target;
+    Encoded expected;
+  };
+  const uint32_t s = 0x10001000;
+  const Case cases[] = {
+      {0xE9, s, s + 129, {0xEB, 0x7F}},
+      {0xE9, s, s + 130, {0xE9, 0x7D, 0x00, 0x00, 0x00}},
+      {0xE9, s, s - 121, {0xEB, 0x85}},
+      {0xE9, s, s - 122, {0xE9, 0x81, 0xFF, 0xFF, 0xFF}},
+      {0xE9, s, s, {0xEB, 0xFE}},
+      {0xE9, s, s + 1, {0xEB, 0xFF}},
+      {0xE9, s, s + 2, {0xEB, 0x00}},
+      {0xE9, 0x00000010, 0xFFFFFFF0, {0xE9, 0xDB, 0xFF, 0xFF, 0xFF}},
+      {0xE9, 0xFFFFFFF0, 0x00000010, {0xE9, 0x1B, 0x00, 0x00, 0x00}},
+      {0xE9, 0x00401000, 0x6A2C5F30, {0xE9, 0x2B, 0x4F, 0xEC, 0x69}},
+      {0xE9, 0x6A2C5F30, 0x00401000, {0xE9, 0xCB, 0xB0, 0x13, 0x96}},
+      {0xE8, 0x00401000, 0x00402000, {0xE8, 0xFB, 0x0F, 0x00, 0x00}},
+      {0xE8, 0x00401000, 0x00401005, {0xE8, 0x00, 0x00, 0x00, 0x00}},
+      {0xE8, 0x00401000, 0x00401000, {0xE8, 0xFB, 0xFF, 0xFF, 0xFF}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.site << " to " << c.target);
+    if (c.kind == 0xE8) {
+      EXPECT_EQ(bytesOf(encodeCall(c.site, c.target)), c.expected);
+    } else if (needsLongJump(c.site, c.target)) {
+      EXPECT_EQ(bytesOf(encodeLongJump(c.site, c.target)), c.expected);
+    } else {
+      EXPECT_EQ(bytesOf(encodeShortJump(c.site, c.target)), c.expected);
+    }
+  }
   EXPECT_EQ(branchDisplacement(0xFFFFFFFE, 5, 0x00000003), 0u);
 }
 

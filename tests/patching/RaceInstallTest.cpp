@@ -15,201 +15,116 @@
 
 namespace {
 
-constexpr uint32_t kImageSize = kFakeGameSize;
-constexpr uint8_t kFill = kFakeGameFill;
-
 struct Write {
-    uint32_t offset;
-    Bytes bytes;
+  uint32_t offset;
+  Bytes bytes;
 };
 
-uint32_t address(void (*f)())
-{
-    return reinterpret_cast<uint32_t>(f);
+uint32_t address(void (*f)()) {
+  return reinterpret_cast<uint32_t>(f);
 }
 
-Bytes nops(int count)
-{
-    return Bytes(count, 0x90);
+Bytes nops(int count) {
+  return Bytes(count, 0x90);
 }
 
 // The bytes the game module must hold afterwards, in the order they are written (later ones win).
-std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte)
-{
-    auto jumpTo = [base](uint32_t site, void (*stub)()) { return relativeBranch(0xE9, base + site, address(stub)); };
-    return {
-        {0x3A2853, jumpTo(0x3A2853, raceSkinClampStub)},
-        {0x55958F, {0x56}},
-        {0x559590, {0x8B, 0xF0}},
-        {0x559592, {0xEB, 0x29}},
-        {0x5BED8E, {0xEB, 0x1B}},
-        {0x55926A, {0x8B, 0x89}},
-        {0x55926C, {0xA4, 0x01, 0x00, 0x00}},
-        {0x559270, {0x83, 0xF8, 0x64}},
-        {0x559273, {0x72, 0x03}},
-        {0x559275, {0x83, 0xE8, 0x64}},
-        {0x559278, {0x83, 0xFA, 0x0C}},
-        {0x55927B, {0x75, 0x02}},
-        {0x55927D, {0x31, 0xC0}},
-        {0x55927F, {0x89, 0x44, 0x24, 0x04}},
-        {0x559283, {0xE9, 0x68, 0x9E, 0x0B, 0x00}},
-        {0x3A31E2, {0xEB, 0x2E}},
-        {0x3A31E4, {0x90}},
-        {0x3A31E5, {0x83, 0xF9, 0x00}},
-        {0x3A31E8, {0x75}},
-        {0x3A31F6, {countByte}},
-        {0x3A3210, nops(26)},
-        {0x3A322B, {0x8E}},
-        {0x3A3210, {0xEB, 0x18}},
-        {0x3A3212, {0x83, 0xF9, 0x64}},
-        {0x3A3215, {0x72, 0xCD}},
-        {0x3A3217, {0x83, 0xE9, 0x64}},
-        {0x3A321A, {0xEB, 0xC8}},
-        {0x599BCC, jumpTo(0x599BCC, raceNumberStub)},
-        {0x599BD1, {0x90}},
-        {0x5C0A1B, nops(6)},
-        {0x5C0A25, nops(5)},
-        {0x3C11E5, {0x80}},
-        {0x3C11EA, {0x64}},
-        {0x3C11B7, {0x8B}},
-        {0x3C11B9, nops(5)},
-        {0x5BF4E3, {0x00}},
-        {0x58AA02, jumpTo(0x58AA02, raceKeyStub)},
-        {0x5A3D84, jumpTo(0x5A3D84, raceSkinStub)},
-        {0x31F5D3, jumpTo(0x31F5D3, raceSkinSelectStub)},
-        {0x5A0DE5, relativeBranch(0xE8, base + 0x5A0DE5, address(raceSkinCall))},
-    };
+std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte) {
+  auto jumpTo = [base](uint32_t site, void (*stub)()) { return relativeBranch(0xE9, base + site, address(stub)); };
+  return {
+      {0x3A2853, jumpTo(0x3A2853, raceSkinClampStub)},
+      {0x55958F, {0x56, 0x8B, 0xF0, 0xEB, 0x29}},
+      {0x5BED8E, {0xEB, 0x1B}},
+      {0x55926A, {0x8B, 0x89, 0xA4, 0x01, 0x00, 0x00, 0x83, 0xF8, 0x64, 0x72, 0x03, 0x83, 0xE8, 0x64, 0x83,
+                  0xFA, 0x0C, 0x75, 0x02, 0x31, 0xC0, 0x89, 0x44, 0x24, 0x04, 0xE9, 0x68, 0x9E, 0x0B, 0x00}},
+      {0x3A31E2, {0xEB, 0x2E, 0x90, 0x83, 0xF9, 0x00, 0x75}},
+      {0x3A31F6, {countByte}},
+      {0x3A3210, nops(26)},
+      {0x3A322B, {0x8E}},
+      {0x3A3210, {0xEB, 0x18, 0x83, 0xF9, 0x64, 0x72, 0xCD, 0x83, 0xE9, 0x64, 0xEB, 0xC8}},  // over the nops
+      {0x599BCC, jumpTo(0x599BCC, raceNumberStub)},
+      {0x599BD1, {0x90}},
+      {0x5C0A1B, nops(6)},
+      {0x5C0A25, nops(5)},
+      {0x3C11E5, {0x80}},
+      {0x3C11EA, {0x64}},
+      {0x3C11B7, {0x8B}},
+      {0x3C11B9, nops(5)},
+      {0x5BF4E3, {0x00}},
+      {0x58AA02, jumpTo(0x58AA02, raceKeyStub)},
+      {0x5A3D84, jumpTo(0x5A3D84, raceSkinStub)},
+      {0x31F5D3, jumpTo(0x31F5D3, raceSkinSelectStub)},
+      {0x5A0DE5, relativeBranch(0xE8, base + 0x5A0DE5, address(raceSkinCall))},
+  };
 }
 
-Bytes expectedImage(uint32_t base, uint8_t countByte)
-{
-    Bytes image(kImageSize, kFill);
-    for (const Write& w : expectedWrites(base, countByte))
-        std::memcpy(&image[w.offset], w.bytes.data(), w.bytes.size());
-    return image;
+Bytes expectedImage(uint32_t base, uint8_t countByte) {
+  Bytes image(kFakeGameSize, kFakeGameFill);
+  for (const Write& w : expectedWrites(base, countByte)) std::memcpy(&image[w.offset], w.bytes.data(), w.bytes.size());
+  return image;
 }
 
 class RaceInstallTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        gRaceSkins.clear();
-        gRaceKeys.clear();
-        gGameBase = 0;
-    }
-
-    void useRaces(int skins, int keys)
-    {
-        gRaceSkins.assign(skins, "Skin");
-        gRaceKeys.assign(keys, "KEY");
-    }
-
-    void install(const FakeGame& game)
-    {
-        gGameBase = game.base;
-        installRacePatches();
-    }
+  void TearDown() override {
+    gRaceSkins.clear();
+    gRaceKeys.clear();
+    gGameBase = 0;
+  }
+  void install(const FakeGame& game, int skins, int keys) {
+    gRaceSkins.assign(skins, "Skin");
+    gRaceKeys.assign(keys, "KEY");
+    gGameBase = game.base;
+    installRacePatches();
+  }
 };
 
-TEST_F(RaceInstallTest, StandardRacesWriteExactlyTheTable)
-{
+// The count byte is the low byte of the skin count; the resume addresses follow the game's base.
+TEST_F(RaceInstallTest, WritesExactlyTheTable) {
+  struct Case {
+    int skins;
+    int keys;
+    uint8_t countByte;
+  };
+  for (const Case& c : {Case{4, 4, 0x04}, Case{1, 1, 0x01}, Case{255, 255, 0xFF}, Case{2, 3, 0x02}}) {
+    SCOPED_TRACE(std::to_string(c.skins) + " skins, " + std::to_string(c.keys) + " keys");
     FakeGame game;
     ASSERT_NE(game.memory, nullptr);
-    gRaceSkins = {"Human", "Orc", "Undead", "NightElf"};
-    gRaceKeys = {"HUMAN", "ORC", "UNDEAD", "NIGHT_ELF"};
-    install(game);
-
-    EXPECT_EQ(game.differences(expectedImage(game.base, 0x04)), "");
-    EXPECT_EQ(gRaceSkinCount, 4u);
-    EXPECT_EQ(gRaceKeyCount, 4u);
-
-    // A few sites spelled out whole, as the game's code will read them.
-    EXPECT_EQ(game.bytes(0x55958F, 5), (Bytes{0x56, 0x8B, 0xF0, 0xEB, 0x29}));
-    EXPECT_EQ(game.bytes(0x559283, 5), (Bytes{0xE9, 0x68, 0x9E, 0x0B, 0x00}));
-    EXPECT_EQ(game.bytes(0x55926A, 30),
-              (Bytes{0x8B, 0x89, 0xA4, 0x01, 0x00, 0x00, 0x83, 0xF8, 0x64, 0x72, 0x03, 0x83, 0xE8, 0x64, 0x83,
-                     0xFA, 0x0C, 0x75, 0x02, 0x31, 0xC0, 0x89, 0x44, 0x24, 0x04, 0xE9, 0x68, 0x9E, 0x0B, 0x00}));
-    EXPECT_EQ(game.bytes(0x3A31E2, 8), (Bytes{0xEB, 0x2E, 0x90, 0x83, 0xF9, 0x00, 0x75, kFill}));
-    EXPECT_EQ(game.at(0x3A31F6), 0x04);
-    Bytes block = {0xEB, 0x18, 0x83, 0xF9, 0x64, 0x72, 0xCD, 0x83, 0xE9, 0x64, 0xEB, 0xC8};
-    block.insert(block.end(), 14, 0x90);
-    block.push_back(kFill);  // 0x3A322A is the game's own
-    block.push_back(0x8E);
-    EXPECT_EQ(game.bytes(0x3A3210, 28), block);
-    EXPECT_EQ(game.bytes(0x5C0A1B, 15),
-              (Bytes{0x90, 0x90, 0x90, 0x90, 0x90, 0x90, kFill, kFill, kFill, kFill, 0x90, 0x90, 0x90, 0x90, 0x90}));
-    EXPECT_EQ(game.bytes(0x3C11B7, 7), (Bytes{0x8B, kFill, 0x90, 0x90, 0x90, 0x90, 0x90}));
-
-    // The stubs are reached by five-byte jumps and a call straight to their own addresses.
-    EXPECT_EQ(game.at(0x58AA02), 0xE9);
-    EXPECT_EQ(game.base + 0x58AA07 + *reinterpret_cast<const int32_t*>(game.base + 0x58AA03), address(raceKeyStub));
-    EXPECT_EQ(game.at(0x5A0DE5), 0xE8);
-    EXPECT_EQ(game.base + 0x5A0DEA + *reinterpret_cast<const int32_t*>(game.base + 0x5A0DE6), address(raceSkinCall));
-
-    EXPECT_EQ(gRaceKeyResume, game.base + 0x58AA46);
-    EXPECT_EQ(gRaceSkinResume, game.base + 0x5A3DB7);
-    EXPECT_EQ(gRaceSkinSelectResume, game.base + 0x31F530);
-    EXPECT_EQ(gRaceSkinSelectOutResume, game.base + 0x31F619);
-    EXPECT_EQ(gRaceSkinClampResume, game.base + 0x31F510);
-    EXPECT_EQ(gRaceNumberResume, game.base + 0x599BD2);
-
-    // The code pages keep their protection.
-    MEMORY_BASIC_INFORMATION info;
-    ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(game.base + 0x3A3210), &info, sizeof info), 0u);
-    EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ));
-}
-
-TEST_F(RaceInstallTest, CountByteIsTheLowByteOfTheSkinCount)
-{
-    struct Case {
-        int skins;
-        int keys;
-        uint8_t countByte;
-    };
-    for (const Case& c : {Case{1, 1, 0x01}, Case{255, 255, 0xFF}, Case{2, 3, 0x02}}) {
-        SCOPED_TRACE(std::to_string(c.skins) + " skins, " + std::to_string(c.keys) + " keys");
-        FakeGame game;
-        ASSERT_NE(game.memory, nullptr);
-        useRaces(c.skins, c.keys);
-        install(game);
-        EXPECT_EQ(gRaceSkinCount, static_cast<unsigned int>(c.skins));
-        EXPECT_EQ(gRaceKeyCount, static_cast<unsigned int>(c.keys));
-        EXPECT_EQ(game.at(0x3A31F6), c.countByte);
-        EXPECT_EQ(game.differences(expectedImage(game.base, c.countByte)), "");
-    }
+    install(game, c.skins, c.keys);
+    EXPECT_EQ(gRaceSkinCount, static_cast<unsigned int>(c.skins));
+    EXPECT_EQ(gRaceKeyCount, static_cast<unsigned int>(c.keys));
+    EXPECT_EQ(game.differences(expectedImage(game.base, c.countByte)), "");
+    EXPECT_EQ(protectionOf(reinterpret_cast<void*>(game.base + 0x3A3210)), static_cast<DWORD>(PAGE_EXECUTE_READ));
+    const uint32_t resumes[] = {gRaceKeyResume,           gRaceSkinResume,      gRaceSkinSelectResume,
+                                gRaceSkinSelectOutResume, gRaceSkinClampResume, gRaceNumberResume};
+    const uint32_t offsets[] = {0x58AA46, 0x5A3DB7, 0x31F530, 0x31F619, 0x31F510, 0x599BD2};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(resumes[i] - game.base, offsets[i]) << i;
+  }
 }
 
 // A run whose first bytes lie on an uncommitted page stops at its first failed byte, although the rest
 // of it lies on a committed page; every later row is still written.
-TEST_F(RaceInstallTest, RunStopsAtItsFirstFailedByte)
-{
-    struct Case {
-        uint32_t holeEnd;     // the uncommitted page ends here, inside a run
-        uint32_t keptFirst;   // bytes of that run past the hole that must stay as they were
-        uint32_t keptLast;
-    };
-    // Run 0x3A3210..0x3A3229 (0x3A321A..0x3A321B are written again by a later row);
-    // run 0x5C0A1B..0x5C0A20.
-    for (const Case& c : {Case{0x3A321A, 0x3A321C, 0x3A3229}, Case{0x5C0A1E, 0x5C0A1E, 0x5C0A20}}) {
-        char name[32];
-        std::snprintf(name, sizeof name, "hole ends at %06X", c.holeEnd);
-        SCOPED_TRACE(name);
-        FakeGame game(c.holeEnd);
-        ASSERT_NE(game.memory, nullptr);
-        ASSERT_TRUE(game.inHole(c.holeEnd - 1));
-        ASSERT_FALSE(game.inHole(c.holeEnd));
-        useRaces(4, 4);
-        install(game);
-
-        Bytes want = expectedImage(game.base, 0x04);
-        for (uint32_t offset = c.keptFirst; offset <= c.keptLast; ++offset)
-            want[offset] = kFill;
-        EXPECT_EQ(game.differences(want), "");
-
-        MEMORY_BASIC_INFORMATION info;
-        ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(game.hole), &info, sizeof info), 0u);
-        EXPECT_EQ(info.State, static_cast<DWORD>(MEM_RESERVE));
-    }
+TEST_F(RaceInstallTest, RunStopsAtItsFirstFailedByte) {
+  struct Case {
+    uint32_t holeEnd;    // the uncommitted page ends here, inside a run
+    uint32_t keptFirst;  // bytes of that run past the hole that must stay as they were
+    uint32_t keptLast;
+  };
+  // Run 0x3A3210..0x3A3229 (0x3A321A..0x3A321B are written again by a later row); run 0x5C0A1B..0x5C0A20.
+  for (const Case& c : {Case{0x3A321A, 0x3A321C, 0x3A3229}, Case{0x5C0A1E, 0x5C0A1E, 0x5C0A20}}) {
+    SCOPED_TRACE(c.holeEnd);
+    FakeGame game(c.holeEnd);
+    ASSERT_NE(game.memory, nullptr);
+    ASSERT_TRUE(game.inHole(c.holeEnd - 1));
+    ASSERT_FALSE(game.inHole(c.holeEnd));
+    install(game, 4, 4);
+    Bytes want = expectedImage(game.base, 0x04);
+    for (uint32_t offset = c.keptFirst; offset <= c.keptLast; ++offset) want[offset] = kFakeGameFill;
+    EXPECT_EQ(game.differences(want), "");
+    MEMORY_BASIC_INFORMATION info;
+    ASSERT_NE(VirtualQuery(reinterpret_cast<void*>(game.hole), &info, sizeof info), 0u);
+    EXPECT_EQ(info.State, static_cast<DWORD>(MEM_RESERVE));
+  }
 }
 
-} // namespace
+}  // namespace

@@ -15,12 +15,6 @@ stubAddress:
 
         .text
         .globl _enterRaceStub
-        .globl _captureKeyResume
-        .globl _captureSkinResume
-        .globl _captureSkinSelectResume
-        .globl _captureSkinSelectOutResume
-        .globl _captureSkinClampResume
-        .globl _captureNumberResume
 
 /* void enterRaceStub(void (*stub)(), unsigned int byCall, const RaceRegisters* in)
    Loads every register from *in (ESP included, which must point into a buffer of the caller's stack with
@@ -54,24 +48,18 @@ _enterRaceStub:
 
 /* One entry per resume address; each records which one the stub took (1 to 6) without touching a
    register. */
-_captureKeyResume:
-        mov     dword ptr [_gRaceCapture + 32], 1
+        .macro  capture name, exit
+        .globl  _\name
+_\name:
+        mov     dword ptr [_gRaceCapture + 32], \exit
         jmp     captureAll
-_captureSkinResume:
-        mov     dword ptr [_gRaceCapture + 32], 2
-        jmp     captureAll
-_captureSkinSelectResume:
-        mov     dword ptr [_gRaceCapture + 32], 3
-        jmp     captureAll
-_captureSkinSelectOutResume:
-        mov     dword ptr [_gRaceCapture + 32], 4
-        jmp     captureAll
-_captureSkinClampResume:
-        mov     dword ptr [_gRaceCapture + 32], 5
-        jmp     captureAll
-_captureNumberResume:
-        mov     dword ptr [_gRaceCapture + 32], 6
-        jmp     captureAll
+        .endm
+        capture captureKeyResume, 1
+        capture captureSkinResume, 2
+        capture captureSkinSelectResume, 3
+        capture captureSkinSelectOutResume, 4
+        capture captureSkinClampResume, 5
+        capture captureNumberResume, 6
 
 captureAll:
         mov     [_gRaceCapture + 0], edi

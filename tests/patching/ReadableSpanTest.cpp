@@ -7,27 +7,26 @@
 namespace {
 
 TEST(ReadableSpan, RunsToTheEndOfTheAllocationOrTheFirstUnreadablePage) {
-  char* pages = static_cast<char*>(VirtualAlloc(nullptr, 3 * kPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-  ASSERT_NE(pages, nullptr);
-  DWORD previous;
-  ASSERT_TRUE(VirtualProtect(pages + kPageSize, kPageSize, PAGE_EXECUTE_READ, &previous));
-  EXPECT_EQ(readableSpan(pages), 3 * kPageSize);
-  EXPECT_EQ(readableSpan(pages + 0x10), 3 * kPageSize - 0x10);
-
-  const DWORD unreadable[] = {PAGE_NOACCESS, PAGE_READWRITE | PAGE_GUARD};
-  for (DWORD protection : unreadable) {
+  Page pages(PAGE_READWRITE, 0, 3);
+  setProtection(pages.at + kPageSize, PAGE_EXECUTE_READ);
+  EXPECT_EQ(readableSpan(pages.at), 3 * kPageSize);
+  EXPECT_EQ(readableSpan(pages.at + 0x10), 3 * kPageSize - 0x10);
+  for (DWORD protection : {PAGE_NOACCESS, PAGE_READWRITE | PAGE_GUARD}) {
     SCOPED_TRACE(protection);
-    ASSERT_TRUE(VirtualProtect(pages + 2 * kPageSize, kPageSize, protection, &previous));
-    EXPECT_EQ(readableSpan(pages + 0x10), 2 * kPageSize - 0x10);
-    EXPECT_EQ(readableSpan(pages + 2 * kPageSize), 0u);
-    ASSERT_TRUE(VirtualProtect(pages + 2 * kPageSize, kPageSize, PAGE_READWRITE, &previous));
+    setProtection(pages.at + 2 * kPageSize, protection);
+    EXPECT_EQ(readableSpan(pages.at + 0x10), 2 * kPageSize - 0x10);
+    EXPECT_EQ(readableSpan(pages.at + 2 * kPageSize), 0u);
+    setProtection(pages.at + 2 * kPageSize, PAGE_READWRITE);
   }
-  VirtualFree(pages, 0, MEM_RELEASE);
-
-  ReservedPage reserved;
+  Page reserved(kReservedOnly, 0);
   EXPECT_EQ(readableSpan(reserved.at), 0u);
   EXPECT_EQ(readableSpan(freedPage()), 0u);
   EXPECT_EQ(readableSpan(nullptr), 0u);
+
+  HMODULE module = GetModuleHandleA(nullptr);
+  const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+      reinterpret_cast<const char*>(module) + reinterpret_cast<const IMAGE_DOS_HEADER*>(module)->e_lfanew);
+  EXPECT_EQ(readableSpan(module), (nt->OptionalHeader.SizeOfImage + kPageSize - 1) & ~(kPageSize - 1));
 }
 
 // Two readable allocations back to back: the span ends where the first one ends.
@@ -43,15 +42,6 @@ TEST(ReadableSpan, StopsAtTheNextAllocation) {
   EXPECT_EQ(readableSpan(first + 0x100), unit - 0x100);
   VirtualFree(second, 0, MEM_RELEASE);
   VirtualFree(first, 0, MEM_RELEASE);
-}
-
-TEST(ReadableSpan, CoversAWholeLoadedModule) {
-  HMODULE module = GetModuleHandleA(nullptr);
-  const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
-  const IMAGE_NT_HEADERS32* nt =
-      reinterpret_cast<const IMAGE_NT_HEADERS32*>(reinterpret_cast<const char*>(module) + dos->e_lfanew);
-  size_t imageSize = (nt->OptionalHeader.SizeOfImage + kPageSize - 1) & ~(kPageSize - 1);
-  EXPECT_EQ(readableSpan(module), imageSize);
 }
 
 }  // namespace

@@ -12,30 +12,23 @@ const size_t kGranularity = 0x10000;  // views and reservations start on this bo
 
 }  // namespace
 
-Page::Page(DWORD protection, unsigned char fill) {
-  at = static_cast<char*>(VirtualAlloc(nullptr, kPageSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+Page::Page(DWORD protection, unsigned char fill, size_t count) {
+  DWORD kind = protection == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
+  at = static_cast<char*>(VirtualAlloc(nullptr, count * kPageSize, kind, PAGE_READWRITE));
   if (at == nullptr) ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
-  std::memset(at, fill, kPageSize);
-  DWORD previous;
-  if (!VirtualProtect(at, kPageSize, protection, &previous)) ADD_FAILURE() << "VirtualProtect failed";
+  if (at == nullptr || protection == kReservedOnly) return;
+  std::memset(at, fill, count * kPageSize);
+  for (size_t i = 0; i < count; ++i) setProtection(at + i * kPageSize, protection);
 }
 
 Page::~Page() {
   VirtualFree(at, 0, MEM_RELEASE);
 }
 
-ReservedPage::ReservedPage() {
-  at = static_cast<char*>(VirtualAlloc(nullptr, kPageSize, MEM_RESERVE, PAGE_NOACCESS));
-  if (at == nullptr) ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
-}
-
-ReservedPage::~ReservedPage() {
-  VirtualFree(at, 0, MEM_RELEASE);
-}
-
 // Finds two free allocation units in a row, then puts a private reservation ending in one committed
 // page in the first and the read-only view at the start of the second.
-SplitPages::SplitPages(unsigned char fill) : changeable(nullptr), fixed(nullptr), reservation(nullptr), writer(nullptr) {
+SplitPages::SplitPages(unsigned char fill)
+    : changeable(nullptr), fixed(nullptr), reservation(nullptr), writer(nullptr) {
   section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kPageSize, nullptr);
   writer = static_cast<char*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, kPageSize));
   if (writer == nullptr) {
@@ -46,12 +39,12 @@ SplitPages::SplitPages(unsigned char fill) : changeable(nullptr), fixed(nullptr)
   char* place = static_cast<char*>(VirtualAlloc(nullptr, 2 * kGranularity, MEM_RESERVE, PAGE_NOACCESS));
   VirtualFree(place, 0, MEM_RELEASE);
   reservation = static_cast<char*>(VirtualAlloc(place, kGranularity, MEM_RESERVE, PAGE_NOACCESS));
-  changeable = static_cast<char*>(VirtualAlloc(place + kGranularity - kPageSize, kPageSize, MEM_COMMIT, PAGE_READWRITE));
+  changeable =
+      static_cast<char*>(VirtualAlloc(place + kGranularity - kPageSize, kPageSize, MEM_COMMIT, PAGE_READWRITE));
   fixed = static_cast<char*>(MapViewOfFileEx(section, FILE_MAP_READ, 0, 0, kPageSize, place + kGranularity));
   if (reservation != place || changeable == nullptr || fixed != place + kGranularity)
     ADD_FAILURE() << "could not lay out the two pages";
-  else
-    std::memset(changeable, fill, kPageSize);
+  else std::memset(changeable, fill, kPageSize);
 }
 
 SplitPages::~SplitPages() {
@@ -118,6 +111,11 @@ DWORD protectionOf(const void* address) {
   MEMORY_BASIC_INFORMATION region;
   if (VirtualQuery(address, &region, sizeof region) == 0) return 0;
   return region.Protect;
+}
+
+void setProtection(void* address, DWORD protection) {
+  DWORD previous;
+  if (!VirtualProtect(address, kPageSize, protection, &previous)) ADD_FAILURE() << "VirtualProtect failed";
 }
 
 Bytes bytesAt(const void* address, size_t size) {

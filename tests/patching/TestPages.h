@@ -10,19 +10,14 @@
 
 typedef std::vector<unsigned char> Bytes;
 
-// One committed private page with the given protection, filled with fill first; released on exit.
+const DWORD kReservedOnly = 0;  // a page protection for Page: reserved and never committed
+
+// count committed private pages with the given protection, filled with fill first, or reserved ones;
+// released on exit.
 class Page {
 public:
-  Page(DWORD protection, unsigned char fill);
+  Page(DWORD protection, unsigned char fill, size_t count = 1);
   ~Page();
-  char* at;
-};
-
-// A reserved, never committed page; released on exit.
-class ReservedPage {
-public:
-  ReservedPage();
-  ~ReservedPage();
   char* at;
 };
 
@@ -74,7 +69,18 @@ Bytes relativeBranch(uint8_t opcode, uint32_t site, uint32_t target);
 char* freedPage();
 // The current protection of the page at address.
 DWORD protectionOf(const void* address);
+// Gives the page at address that protection (a failure of the test when it cannot).
+void setProtection(void* address, DWORD protection);
 // size bytes at address, read even from a no-access or execute-only page (made readable for the copy).
 Bytes bytesAt(const void* address, size_t size);
 // Fills [address, address + size) with the bytes, whatever the page's protection.
 void putBytes(void* address, const Bytes& bytes);
+
+// "true 0", "false 8": what call returned and the last-error code it left (0xDEAD before the call, so a
+// code left unset shows).
+template <typename Call>
+std::string outcome(Call call) {
+  SetLastError(0xDEAD);
+  bool result = call();
+  return (result ? "true " : "false ") + std::to_string(GetLastError());
+}

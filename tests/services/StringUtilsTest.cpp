@@ -6,77 +6,55 @@
 #include <malloc.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-TEST(StringUtils, StrlocGivesZeroFilledBlockOfExactSize) {
-  char* block = StringUtils::strloc(37);
-  ASSERT_NE(block, nullptr);
-  EXPECT_EQ(_msize(block), 37u);
-  for (int i = 0; i < 37; ++i) EXPECT_EQ(block[i], 0) << i;
-  free(block);
+namespace {
+
+// "text (block size)", or "null"; the block is released.
+std::string block(char* text) {
+  if (!text) return "null";
+  std::string described = std::string(text) + " (" + std::to_string(_msize(text)) + ")";
+  free(text);
+  return described;
 }
 
-TEST(StringUtils, StruniteJoinsIntoBlockOfExactSize) {
-  char* path = StringUtils::strunite(3, ".\\mods\\", "Foo", "\\");
-  ASSERT_NE(path, nullptr);
-  EXPECT_STREQ(path, ".\\mods\\Foo\\");
-  EXPECT_EQ(strlen(path), 11u);
-  EXPECT_EQ(_msize(path), 12u);
-  free(path);
+TEST(StringUtils, StrlocAndStruniteGiveBlocksOfExactSize) {
+  char* zeros = StringUtils::strloc(37);
+  ASSERT_NE(zeros, nullptr);
+  EXPECT_EQ(std::string(zeros, 37), std::string(37, '\0'));
+  EXPECT_EQ(block(zeros), " (37)");
 
-  char* empty = StringUtils::strunite(1, "");
-  ASSERT_NE(empty, nullptr);
-  EXPECT_STREQ(empty, "");
-  EXPECT_EQ(_msize(empty), 1u);
-  free(empty);
-
-  char* many = StringUtils::strunite(5, "a", "", "bc", "", "d");
-  ASSERT_NE(many, nullptr);
-  EXPECT_STREQ(many, "abcd");
-  EXPECT_EQ(_msize(many), 5u);
-  free(many);
+  EXPECT_EQ(block(StringUtils::strunite(3, ".\\mods\\", "Foo", "\\")), ".\\mods\\Foo\\ (12)");
+  EXPECT_EQ(block(StringUtils::strunite(1, "")), " (1)");
+  EXPECT_EQ(block(StringUtils::strunite(5, "a", "", "bc", "", "d")), "abcd (5)");
+  // None, or any null piece, gives null: the launcher feeds one null result into the next join.
+  EXPECT_EQ(block(StringUtils::strunite(0, "ignored")), "null");
+  EXPECT_EQ(block(StringUtils::strunite(2, nullptr, "manifest.json")), "null");
+  EXPECT_EQ(block(StringUtils::strunite(2, "a", nullptr)), "null");
+  EXPECT_EQ(block(StringUtils::strunite(3, "a", "b", nullptr)), "null");
 }
 
-TEST(StringUtils, StruniteYieldsNullForNoneOrAnyNullPiece) {
-  EXPECT_EQ(StringUtils::strunite(0, "ignored"), nullptr);
-  EXPECT_EQ(StringUtils::strunite(2, nullptr, "manifest.json"), nullptr);
-  EXPECT_EQ(StringUtils::strunite(2, "a", nullptr), nullptr);
-  EXPECT_EQ(StringUtils::strunite(3, "a", "b", nullptr), nullptr);
-  // The launcher feeds one null result into the next join.
-  char* folder = StringUtils::strunite(3, ".\\mods\\", nullptr, "\\");
-  EXPECT_EQ(StringUtils::strunite(2, folder, "manifest.json"), nullptr);
-}
-
+// Whitespace at both ends becomes NUL in place; the result points past the leading run. The text sits
+// between two guard bytes that must stay.
 TEST(StringUtils, TrimNulsBothEndsInPlace) {
-  char text[] = "  ab c \t";
-  char* result = StringUtils::trim(text);
-  EXPECT_EQ(result, text + 2);
-  EXPECT_STREQ(result, "ab c");
-  EXPECT_EQ(std::string(text, sizeof text), std::string("\0\0ab c\0\0\0", 9));
+  struct Case {
+    std::string text;
+    size_t result;      // offset of the result in the text
+    std::string after;  // the whole text afterwards
+  };
+  const Case cases[] = {
+      {"  ab c \t", 2, std::string("\0\0ab c\0\0", 8)},
+      {"   ", 3, std::string(3, '\0')},
+      {"\t\n\v\f\r ", 6, std::string(6, '\0')},
+      {"", 0, ""},
+      {"\xA0name\xA0", 0, "\xA0name\xA0"},
+  };
+  for (const Case& c : cases) {
+    std::string guarded = "X" + c.text + '\0' + "Y";
+    char* result = StringUtils::trim(&guarded[1]);
+    EXPECT_EQ(result - &guarded[1], static_cast<ptrdiff_t>(c.result)) << c.text;
+    EXPECT_EQ(guarded, "X" + c.after + '\0' + "Y") << c.text;
+  }
 }
 
-TEST(StringUtils, TrimOfWhitespaceOnlyPointsAtTerminator) {
-  char text[] = "   ";
-  char* result = StringUtils::trim(text);
-  EXPECT_EQ(result, text + 3);
-  EXPECT_EQ(std::string(text, sizeof text), std::string(4, '\0'));
-
-  char mixed[] = "\t\n\v\f\r ";
-  EXPECT_EQ(StringUtils::trim(mixed), mixed + 6);
-}
-
-TEST(StringUtils, TrimOfEmptyTextTouchesNothingOutsideIt) {
-  char guarded[3] = {'X', '\0', 'Y'};
-  char* result = StringUtils::trim(guarded + 1);
-  EXPECT_EQ(result, guarded + 1);
-  EXPECT_EQ(guarded[0], 'X');
-  EXPECT_EQ(guarded[2], 'Y');
-}
-
-TEST(StringUtils, TrimKeepsHighBytes) {
-  char text[] = "\xA0name\xA0";
-  char* result = StringUtils::trim(text);
-  EXPECT_EQ(result, text);
-  EXPECT_STREQ(result, "\xA0name\xA0");
-}
+}  // namespace
