@@ -6,6 +6,7 @@
 #include "hostile/FolderSnapshot.h"
 #include "hostile/LongPath.h"
 #include "launcher/LaunchHarness.h"
+#include "testbed/game/ReportWriter.h"
 
 #include <windows.h>
 
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char kDefaultVersion[] = "Corvane (Version 2.0.0 Build 1)";
 const char kSettingsOff[] = "{\n    \"ShowMpqMessage\": false\n}";
 
 // Wine's msvcrt converts a path past MAX_PATH whole; Windows without long paths refuses it.
@@ -26,25 +26,6 @@ std::string byteRange(int first, int last) {
   std::string bytes;
   for (int c = first; c <= last; ++c) bytes += static_cast<char>(c);
   return bytes;
-}
-
-// The stand-in game's report form of a text: bytes outside 0x20..0x7E written \xNN.
-std::string escaped(const std::string& text) {
-  std::string result;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c <= 0x7E && c != '\\') {
-      result += static_cast<char>(c);
-      continue;
-    }
-    char escape[8];
-    snprintf(escape, sizeof escape, "\\x%02X", c);
-    result += escape;
-  }
-  return result;
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 class HostileLaunch : public LaunchFixture {
@@ -70,7 +51,7 @@ protected:
     EXPECT_TRUE(result.boxes.empty());
     FolderSnapshot after = takeSnapshot(folder);
     EXPECT_EQ(lostOrChanged(before, after, spared), Lines{});
-    for (const auto& entry : after) EXPECT_FALSE(endsWith(entry.first, ".tmp")) << entry.first;
+    for (const auto& entry : after) EXPECT_EQ(entry.first.find(".tmp"), std::string::npos) << entry.first;
     return result;
   }
 
@@ -341,11 +322,11 @@ TEST_F(HostileLaunch, PathsPastMaxPathFailAndHighBytesPassUnchanged) {
   EXPECT_EQ(game["end"], "ok");
   // The title goes through the window's wide text and back: every byte of the code page survives.
   EXPECT_EQ(game["title.final"], name);
-  EXPECT_EQ(game["version"], escaped(version));
+  EXPECT_EQ(game["version"], printable(version, 256));
   // An icon path that the runtime opens but the loader refuses gives the loader's own answer, no icon;
   // one that the runtime refuses too gives the launcher's icon.
   EXPECT_EQ(game["icon.war3x"], underWine() ? "null" : game["icon.corvane.real"]);
-  expectRaces(game, {escaped(skin)}, {escaped(key)});
+  expectRaces(game, {printable(skin, 256)}, {printable(key, 256)});
 }
 
 // ---- Settings that cannot be written, and a configuration folder that is a file.

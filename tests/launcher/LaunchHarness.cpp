@@ -7,6 +7,7 @@
 #include <windows.h>
 
 const char* const kLaunchTrace = "LaunchTrace.txt";
+const char* const kDefaultVersion = "Corvane (Version 2.0.0 Build 1)";
 
 std::string binFolder() {
   char path[MAX_PATH];

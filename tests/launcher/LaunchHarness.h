@@ -37,6 +37,8 @@ void makeFolders(const std::string& path);
 
 // The file the launcher's start-up trace goes to when asked for.
 extern const char* const kLaunchTrace;
+// The version text the game shows when the mod names none.
+extern const char* const kDefaultVersion;
 
 // Runs .\Corvane.exe with arguments in the current folder and waits for it to end, dismissing every
 // warning box it shows. With traced true the start-up trace is asked for (CORVANE_TRACE).

@@ -11,7 +11,6 @@
 namespace {
 
 const char kFreshSettings[] = "{\n    \"ShowMpqMessage\": true\n}";
-const char kDefaultVersion[] = "Corvane (Version 2.0.0 Build 1)";
 const char kNoFile[] = "0 why=\"cannot open file\"";
 
 class LaunchTest : public LaunchFixture {

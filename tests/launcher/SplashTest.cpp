@@ -346,18 +346,3 @@ TEST_F(Splash, ExistingFileThatIsNoBitmapShowsNothing) {
   EXPECT_EQ(differingPixels(seen.pixels, picture, 0, 375), 0);
   EXPECT_EQ(differingPixels(seen.pixels, withText(picture, wide, 375), 0, 400), 0);
 }
-
-TEST_F(Splash, WindowProcedureHandsEveryMessageToTheDefault) {
-  showSplash(nullptr, "registers the class");
-  HWND window = CreateWindowExA(0, "LogoClass", "first", WS_POPUP, 0, 0, 50, 40, nullptr, nullptr, gExeModule, nullptr);
-  ASSERT_NE(window, nullptr);
-  char text[32] = {};
-  GetWindowTextA(window, text, sizeof text);  // WM_CREATE / WM_NCCREATE reached the default: title set
-  EXPECT_STREQ(text, "first");
-  EXPECT_TRUE(SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("second")));
-  EXPECT_EQ(SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)), 6);
-  EXPECT_STREQ(text, "second");
-  EXPECT_EQ(SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(10, 10)), HTCLIENT);
-  EXPECT_EQ(SendMessageA(window, WM_NCHITTEST, 0, MAKELPARAM(100, 100)), HTNOWHERE);
-  DestroyWindow(window);
-}
