@@ -17,8 +17,8 @@ static std::string narrow(const std::wstring& text) {
 static uint64_t hashFile(const std::wstring& path, uint64_t& size) {
   uint64_t hash = 14695981039346656037ull;
   size = 0;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   static char chunk[1 << 16];
   DWORD got = 0;

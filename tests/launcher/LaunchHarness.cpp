@@ -2,11 +2,12 @@
 #include "launcher/LaunchHarness.h"
 
 #include "support/ChildProcess.h"
-#include "support/TempFolder.h"
+#include "testbed/game/Report.h"
 
 #include <windows.h>
 
 const char* const kLaunchTrace = "LaunchTrace.txt";
+const char* const kDefaultVersion = "Corvane (Version 2.0.0 Build 1)";
 
 std::string binFolder() {
   char path[MAX_PATH];
@@ -95,9 +96,11 @@ LaunchResult launch(const std::string& arguments, bool traced) {
   std::string commandLine = "\"" + std::string(folder) + "\\Corvane.exe\"";
   if (!arguments.empty()) commandLine += " " + arguments;
 
+  // Each launch's traces and report are its own.
+  for (const char* file : {kLaunchTrace, "StormTrace.txt", GameReport::kFileName}) DeleteFileA(file);
   ChildOptions options;
   options.environment = {{"CORVANE_TRACE", traced ? kLaunchTrace : ""}};
-  options.limitMs = 300000;   // one hung launch must not stall the whole program
+  options.limitMs = 300000;  // one hung launch must not stall the whole program
   ChildProcess launcher;
   EXPECT_TRUE(launcher.start(commandLine, options)) << launcher.failure();
   result.ended = launcher.finish([&] {
@@ -149,10 +152,60 @@ Lines startupLines(bool warnings) {
 
 Lines launchLines(unsigned races, const std::string& splash) {
   return {
-      "races " + std::to_string(races),
-      "splash " + splash,
-      "GameMain found",
-      "archive Corvane.mpq 9 opened",
-      "GameMain returned",
+      "races " + std::to_string(races), "splash " + splash,  "GameMain found",
+      "archive Corvane.mpq 9 opened",   "GameMain returned",
   };
+}
+
+Lines manifestLine(const std::string& mod, const char* outcome) {
+  return {"manifest .\\mods\\" + mod + "\\manifest.json " + outcome};
+}
+
+std::string mpqLine(const std::string& path, unsigned priority, const std::string& outcome) {
+  return "266 OpenArchive \"" + path + "\" priority=" + std::to_string(priority) + " flags=0 -> " + outcome;
+}
+
+std::string firstWord(const std::string& value) {
+  return value.substr(0, value.find(' '));
+}
+
+void LaunchFixture::addAddon(const std::string& mod, const std::string& name, const char* dll) {
+  copyInto(binFolder() + dll, mods(mod + "\\Addons\\" + name + ".dll"));
+}
+
+void LaunchFixture::addArchive(const std::string& mod, const std::string& name, const std::string& from) {
+  copyInto(testbedFolder() + "mods\\Demo\\Mpqs\\" + from + ".mpq", mods(mod + "\\Mpqs\\" + name + ".mpq"));
+}
+
+Lines LaunchFixture::trace() {
+  return linesOf(readFile(kLaunchTrace));
+}
+
+Lines LaunchFixture::stormTrace() {
+  return linesOf(readFile("StormTrace.txt"));
+}
+
+Lines LaunchFixture::launcherStormLines() {
+  Lines lines;
+  for (const std::string& line : stormTrace()) {
+    if (line.compare(0, 4, "293 ") == 0) break;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+LaunchFixture::Report LaunchFixture::report() {
+  return GameReport::parse(readFile(GameReport::kFileName));
+}
+
+void LaunchFixture::expectRaces(Report& game, const Lines& skins, const Lines& keys) {
+  EXPECT_EQ(game["race.count"], std::to_string(skins.size()));
+  for (size_t i = 0; i < skins.size(); ++i) {
+    EXPECT_EQ(firstWord(game["race.skin." + std::to_string(i + 1)]), skins[i]) << "race " << i + 1;
+    EXPECT_EQ(firstWord(game["race.key." + std::to_string(i + 1)]), lineAt(keys, i)) << "race " << i + 1;
+  }
+}
+
+void LaunchFixture::expectStandardRaces(Report& game) {
+  expectRaces(game, {"Human", "Orc", "Undead", "NightElf"}, {"HUMAN", "ORC", "UNDEAD", "NIGHT_ELF"});
 }

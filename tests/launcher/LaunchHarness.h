@@ -1,8 +1,10 @@
 // Laying out a game folder and running Corvane.exe in it as a real process under the test's eyes.
 #pragma once
 
+#include "support/TempFolder.h"
 #include "support/TextLines.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,14 +12,14 @@
 struct WarningBox {
   std::string caption;
   std::string text;
-  bool owned;      // the box had an owner window
-  bool okOnly;     // it had an OK button and no Cancel button
+  bool owned;   // the box had an owner window
+  bool okOnly;  // it had an OK button and no Cancel button
 };
 
 struct LaunchResult {
-  bool ended;                      // false: the launcher hung and was terminated
+  bool ended;  // false: the launcher hung and was terminated
   unsigned long exitCode;
-  std::vector<WarningBox> boxes;   // in the order they appeared
+  std::vector<WarningBox> boxes;  // in the order they appeared
 };
 
 // <build>\bin\ (this program's folder) and <build>\testbed\, each with a trailing backslash.
@@ -35,6 +37,8 @@ void makeFolders(const std::string& path);
 
 // The file the launcher's start-up trace goes to when asked for.
 extern const char* const kLaunchTrace;
+// The version text the game shows when the mod names none.
+extern const char* const kDefaultVersion;
 
 // Runs .\Corvane.exe with arguments in the current folder and waits for it to end, dismissing every
 // warning box it shows. With traced true the start-up trace is asked for (CORVANE_TRACE).
@@ -52,3 +56,29 @@ std::string lineAt(const Lines& lines, size_t index);
 Lines startupLines(bool warnings);
 // What the launcher traces from the race count on, when GameMain runs.
 Lines launchLines(unsigned races, const std::string& splash);
+// The trace line of a mod's manifest: "opened", "missing".
+Lines manifestLine(const std::string& mod, const char* outcome);
+// The archive library's trace line of an OpenArchive call.
+std::string mpqLine(const std::string& path, unsigned priority, const std::string& outcome);
+// The text of a report value up to its first blank ("HUMAN src=exe at=..." gives HUMAN).
+std::string firstWord(const std::string& value);
+
+// A fresh game folder per test and what a launch in it leaves behind: traces, the game's report.
+class LaunchFixture : public TempFolderTest {
+protected:
+  using Report = std::map<std::string, std::string>;
+
+  static std::string mods(const std::string& path) { return "mods\\" + path; }
+  // A copy of a test add-on (MarkerAddon.dll records its load in Addons.txt) in the mod's Addons folder.
+  void addAddon(const std::string& mod, const std::string& name, const char* dll = "MarkerAddon.dll");
+  // A copy of one of the sample mod's archives in the mod's Mpqs folder.
+  void addArchive(const std::string& mod, const std::string& name, const std::string& from = "data");
+
+  Lines trace();
+  Lines stormTrace();
+  // The archive library's lines before the game first opens an archive: what the launcher asked.
+  Lines launcherStormLines();
+  Report report();
+  void expectRaces(Report& game, const Lines& skins, const Lines& keys);
+  void expectStandardRaces(Report& game);
+};

@@ -2,8 +2,6 @@
 // game captured it, holds exactly what the game's report says it read, pixel for pixel as the same GDI
 // calls draw it into a memory bitmap.
 #include "launcher/LaunchHarness.h"
-#include "support/TempFolder.h"
-#include "testbed/game/Report.h"
 #include "testbed/game/Scene.h"
 
 #include <windows.h>
@@ -58,7 +56,7 @@ size_t differences(const Picture& window, const SceneItem& item) {
   return wrong;
 }
 
-class GameScene : public TempFolderTest {};
+class GameScene : public LaunchFixture {};
 
 TEST_F(GameScene, EveryPlaceOfTheWindowShowsWhatTheReportSaysTheGameRead) {
   layOutGame();
@@ -71,7 +69,7 @@ TEST_F(GameScene, EveryPlaceOfTheWindowShowsWhatTheReportSaysTheGameRead) {
   LaunchResult launched = launch("-mod Demo", false);
   SetEnvironmentVariableA("CORVANE_GAME_CAPTURE", nullptr);
   ASSERT_TRUE(launched.ended);
-  std::map<std::string, std::string> report = GameReport::parse(readFile(GameReport::kFileName));
+  Report report = LaunchFixture::report();
   ASSERT_EQ(report["end"], "ok");
   ASSERT_EQ(report["scene.capture"], kCapture);
   Picture window = readBitmap(readFile(kCapture));
