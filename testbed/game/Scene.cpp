@@ -14,14 +14,14 @@ const COLORREF kParchment = RGB(240, 231, 206), kTeal = RGB(128, 178, 166), kTea
 const COLORREF kInk = RGB(22, 18, 10);
 
 // ---- Fonts, by the index items carry
-struct FontSpec {
+struct FontStyle {
   int height;
   int weight;
   const char* face;
   int spacing;  // extra pixels between characters
 };
 enum { kTitleFont, kHeadingFont, kNoteFont, kNameFont, kBadgeFont, kTagFont, kTextFont };
-const FontSpec kFonts[] = {
+const FontStyle kFonts[] = {
     {30, FW_BOLD, "DejaVu Serif", 0},   {15, FW_BOLD, "DejaVu Serif", 2}, {11, FW_NORMAL, "DejaVu Sans", 1},
     {20, FW_NORMAL, "DejaVu Serif", 0}, {14, FW_BOLD, "DejaVu Sans", 0},  {10, FW_BOLD, "DejaVu Sans", 1},
     {13, FW_NORMAL, "DejaVu Sans", 0},
@@ -65,11 +65,11 @@ COLORREF blend(COLORREF a, COLORREF b, int step, int steps) {
 }
 
 void text(HDC dc, const std::string& value, RECT r, int font, COLORREF colour, UINT align) {
-  const FontSpec& spec = kFonts[font];
-  HFONT made = CreateFontA(-spec.height, 0, 0, 0, spec.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, spec.face);
+  const FontStyle& style = kFonts[font];
+  HFONT made = CreateFontA(-style.height, 0, 0, 0, style.weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, style.face);
   HGDIOBJ previous = SelectObject(dc, made);
-  SetTextCharacterExtra(dc, spec.spacing);
+  SetTextCharacterExtra(dc, style.spacing);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
   DrawTextA(dc, value.c_str(), (int)value.size(), &r,

@@ -125,6 +125,18 @@ Lines operator+(Lines first, const Lines& second) {
   return first;
 }
 
+std::string addonResultsProblems(const std::string& path, size_t checks) {
+  Lines lines = linesOf(readFile(path));
+  if (lines.empty()) return "the add-on wrote no results";
+  std::string problems;
+  for (size_t i = 0; i + 1 < lines.size(); ++i)
+    if (lines[i].compare(0, 3, "ok ") != 0) problems += lines[i] + "\n";
+  std::string end = "end " + std::to_string(checks);
+  if (lines.size() != checks + 1 || lines.back() != end)
+    problems += lines.back() + " after " + std::to_string(lines.size() - 1) + " lines, not " + end + "\n";
+  return problems;
+}
+
 std::string lineAt(const Lines& lines, size_t index) {
   if (index < lines.size()) return lines[index];
   return "<no line " + std::to_string(index) + ": " + std::to_string(lines.size()) + " lines>";

@@ -62,6 +62,9 @@ Lines manifestLine(const std::string& mod, const char* outcome);
 std::string mpqLine(const std::string& path, unsigned priority, const std::string& outcome);
 // The text of a report value up to its first blank ("HUMAN src=exe at=..." gives HUMAN).
 std::string firstWord(const std::string& value);
+// An add-on's results file holds a line "ok ..." per check passed, then "end N" for the N checks made:
+// what differs from checks lines of "ok", one per line, or nothing.
+std::string addonResultsProblems(const std::string& path, size_t checks);
 
 // A fresh game folder per test and what a launch in it leaves behind: traces, the game's report.
 class LaunchFixture : public TempFolderTest {
