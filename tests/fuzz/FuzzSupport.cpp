@@ -15,7 +15,7 @@
 #include <deque>
 
 static std::string gScratchFolder;
-static std::deque<std::string> gScratchFiles;   // a deque: earlier paths stay where they are
+static std::deque<std::string> gScratchFiles;  // a deque: earlier paths stay where they are
 
 // A run that ends normally leaves nothing behind (write-backs leave no temporary file).
 static void removeScratch() {
@@ -68,7 +68,7 @@ void writeWholeFile(const char* path, const uint8_t* bytes, size_t size) {
 ScratchDocument::ScratchDocument(const char* path, bool create) : bound(path, create) {}
 
 ScratchDocument::~ScratchDocument() {
-  delete document().record->document;   // the record, the tree, its pool and every value in it
+  delete document().record->document;  // the record, the tree, its pool and every value in it
 }
 
 // Integers by value and by the kinds they answer to; doubles by their bits, give or take slack units

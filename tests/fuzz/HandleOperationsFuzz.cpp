@@ -21,10 +21,29 @@ typedef JsonValue Value;
 const size_t kMostHandles = 32;
 
 enum Operation {
-  lookUpByName, lookUpByIndex, assignHandle, assignDocumentRecord, read,
-  setString, setInt, setDouble, setFloat, setBool, setObject, setArray,
-  pushBackString, pushBackInt, pushBackDouble, pushBackFloat, pushBackBool, pushBackObject, pushBackArray,
-  clearAll, clearByName, clearByIndex, clearRange,
+  lookUpByName,
+  lookUpByIndex,
+  assignHandle,
+  assignDocumentRecord,
+  read,
+  setString,
+  setInt,
+  setDouble,
+  setFloat,
+  setBool,
+  setObject,
+  setArray,
+  pushBackString,
+  pushBackInt,
+  pushBackDouble,
+  pushBackFloat,
+  pushBackBool,
+  pushBackObject,
+  pushBackArray,
+  clearAll,
+  clearByName,
+  clearByIndex,
+  clearRange,
   operationCount
 };
 
@@ -49,18 +68,23 @@ struct Call {
   // The value that a Set… or PushBack… of a plain value stores; false for a null string.
   bool storedValue(Value& value) const {
     switch (operation) {
-      case setString: case pushBackString:
+      case setString:
+      case pushBackString:
         if (!text) return false;
         value.SetString(rapidjson::StringRef(text));
         return true;
-      case setInt: case pushBackInt: value.SetInt(integer); return true;
-      case setDouble: case pushBackDouble:
+      case setInt:
+      case pushBackInt: value.SetInt(integer); return true;
+      case setDouble:
+      case pushBackDouble:
         if (std::isfinite(number)) value.SetDouble(number);
         return true;
-      case setFloat: case pushBackFloat:
+      case setFloat:
+      case pushBackFloat:
         if (std::isfinite(single)) value.SetDouble(single);
         return true;
-      case setBool: case pushBackBool: value.SetBool(flag); return true;
+      case setBool:
+      case pushBackBool: value.SetBool(flag); return true;
       default: return false;
     }
   }
@@ -92,8 +116,7 @@ bool sameStored(const Value& stored, const Value& meant) {
 
 class Run {
 public:
-  Run(FuzzedDataProvider& input, CJSON_Exp& document, const char* path)
-      : input(input), document(document), path(path) {
+  Run(FuzzedDataProvider& input, CJSON_Exp& document, const char* path) : input(input), document(document), path(path) {
     usable.push_back(asHandle(document));
     rootIsObject = document.record->document->tree.IsObject();
   }
@@ -101,7 +124,7 @@ public:
   void step() {
     size_t which = input.ConsumeIntegralInRange<size_t>(0, usable.size() - 1);
     SObject_Exp& node = *usable[which];
-    bool onDocument = which == 0 && input.ConsumeBool();   // CJSON_Exp's own entries for the root
+    bool onDocument = which == 0 && input.ConsumeBool();  // CJSON_Exp's own entries for the root
     Operation operation = static_cast<Operation>(input.ConsumeIntegralInRange<int>(0, operationCount - 1));
     switch (operation) {
       case lookUpByName: {
@@ -115,7 +138,7 @@ public:
         return;
       }
       case assignHandle: {
-        if (which == 0) return;   // the root handle is the document itself
+        if (which == 0) return;  // the root handle is the document itself
         SObject_Exp& other = *usable[input.ConsumeIntegralInRange<size_t>(0, usable.size() - 1)];
         if (&(node = other) != &node) fuzzFailure("assignment returned another handle");
         if (node.record != other.record) fuzzFailure("assignment did not share the record");
@@ -334,8 +357,8 @@ private:
   CJSON_Exp& document;
   const char* path;
   bool rootIsObject;
-  std::vector<SObject_Exp*> usable;          // [0] is the document read as the handle on its root
-  std::vector<SObject_Exp*> made;            // every handle handed out (the product keeps them)
+  std::vector<SObject_Exp*> usable;  // [0] is the document read as the handle on its root
+  std::vector<SObject_Exp*> made;    // every handle handed out (the product keeps them)
   std::deque<std::string> texts;
 };
 

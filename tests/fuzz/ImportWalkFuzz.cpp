@@ -52,10 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint32_t> names;
   ImageCheck expected = size ? expectedImports(base, size, thunks, names) : ImageCheck::noMzWord;
   if (check != expected)
-    fuzzFailure("another verdict on the headers", std::to_string(static_cast<int>(check)) + " against " +
-                                                      std::to_string(static_cast<int>(expected)));
+    fuzzFailure("another verdict on the headers",
+                std::to_string(static_cast<int>(check)) + " against " + std::to_string(static_cast<int>(expected)));
   if (entries.size() != thunks.size())
-    fuzzFailure("another number of descriptors", std::to_string(entries.size()) + " against " + std::to_string(thunks.size()));
+    fuzzFailure("another number of descriptors",
+                std::to_string(entries.size()) + " against " + std::to_string(thunks.size()));
 
   for (size_t i = 0; i < entries.size(); ++i) {
     const ImportEntry& entry = entries[i];
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (entry.moduleName) fuzzFailure("a name that does not end inside the image was given");
       continue;
     }
-    if (entry.moduleName != reinterpret_cast<const char*>(base + names[i])) fuzzFailure("the name is not read in place");
+    if (entry.moduleName != reinterpret_cast<const char*>(base + names[i]))
+      fuzzFailure("the name is not read in place");
   }
   return 0;
 }

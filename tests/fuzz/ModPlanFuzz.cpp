@@ -57,7 +57,7 @@ void expectText(const char* what, const char* actual, const std::string* expecte
 void checkArchives(const Value& root, const ModPlan& plan) {
   const Value* entries = array(root, "Mpqs");
   size_t next = 0;
-  uint64_t maximum = 9;   // the engine archive's priority
+  uint64_t maximum = 9;  // the engine archive's priority
   for (rapidjson::SizeType i = 0; entries && i < entries->Size(); ++i) {
     const Value& entry = (*entries)[i];
     const char* name = text(entry, "Name");
@@ -65,7 +65,7 @@ void checkArchives(const Value& root, const ModPlan& plan) {
     uint64_t priority = requestedPriority(entry);
     if (priority > maximum) maximum = priority;
     if (priority == 0) {
-      maximum = (maximum + 1) & 0xFFFFFFFFu;   // unsigned 32-bit: the automatic one may wrap to 0
+      maximum = (maximum + 1) & 0xFFFFFFFFu;  // unsigned 32-bit: the automatic one may wrap to 0
       priority = maximum;
     }
     if (next >= plan.archives.size()) fuzzFailure("an archive is missing", name);
@@ -101,7 +101,7 @@ void checkRaces(const Value& root, const ModPlan& plan) {
   const Value* races = array(root, "Races");
   size_t next = 0;
   for (rapidjson::SizeType i = 0; races && i < races->Size() && next < 255; ++i) {
-    const Value& race = (*races)[i];   // one that is not an object keeps its place with the defaults
+    const Value& race = (*races)[i];  // one that is not an object keeps its place with the defaults
     if (next >= plan.raceSkins.size()) fuzzFailure("a race is missing");
     const char* skin = text(race, "Skin");
     const char* key = text(race, "RaceKey");

@@ -10,7 +10,7 @@ struct EntryFacts {
   bool folder;
   bool readOnly;
   uint64_t size;
-  uint64_t hash;   // FNV-1a of the bytes; 0 for a folder
+  uint64_t hash;  // FNV-1a of the bytes; 0 for a folder
 };
 
 // Relative path (backslashes, 8-bit names) -> facts, for every file and folder under root, at any

@@ -63,25 +63,28 @@ TEST_F(DocumentFile, ConstructorWithCreateMakesAnEmptyFileWrittenAtTheFirstChang
 
 TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstChange) {
   const char* const texts[] = {
-      "\xEF\xBB\xBF{\"a\": 1}",        // byte-order mark
-      "{\"a\": 1} // note",            // comment
+      "\xEF\xBB\xBF{\"a\": 1}",  // byte-order mark
+      "{\"a\": 1} // note",      // comment
       "/* note */ {\"a\": 1}",
-      "{\"a\": 1,}",                   // trailing comma
+      "{\"a\": 1,}",  // trailing comma
       "[1, 2,]",
       "{\"a\": NaN}",
       "{\"a\": Infinity}",
-      "{'a': 1}",                      // single quotes
-      "{\"a\": 1} {}",                 // a second root
-      "{\"a\": 1}\f",                  // only space, tab, line feed and carriage return may follow
-      "{\"a\": \"x\ty\"}",             // raw control byte inside a string
-      "{\"a\": \"\\ud800\"}",          // high surrogate alone
-      "{\"a\": \"\\ud800\\u0041\"}",   // high surrogate followed by something else
-      "{\"a\": 1e400}",                // beyond the largest double
-      "{\"a\": 1.8e308}",              // beyond it too, though the reader's arithmetic makes it infinity
+      "{'a': 1}",                     // single quotes
+      "{\"a\": 1} {}",                // a second root
+      "{\"a\": 1}\f",                 // only space, tab, line feed and carriage return may follow
+      "{\"a\": \"x\ty\"}",            // raw control byte inside a string
+      "{\"a\": \"\\ud800\"}",         // high surrogate alone
+      "{\"a\": \"\\ud800\\u0041\"}",  // high surrogate followed by something else
+      "{\"a\": 1e400}",               // beyond the largest double
+      "{\"a\": 1.8e308}",             // beyond it too, though the reader's arithmetic makes it infinity
       "[-1.797693137e308]",
-      "{\"a\": 1",                     // unfinished
+      "{\"a\": 1",  // unfinished
       "",
-      "5", "\"text\"", "true", "null",  // roots that are not containers
+      "5",
+      "\"text\"",
+      "true",
+      "null",  // roots that are not containers
   };
   for (const char* text : texts) {
     SCOPED_TRACE(text);
@@ -121,7 +124,7 @@ TEST_F(DocumentFile, AcceptedTexts) {
   EXPECT_STREQ(object["raw"].GetString(), "\xFF\xC3\xA9");
   EXPECT_EQ(object.GetMemberCount(), 4u);
   EXPECT_EQ(object["d"].GetInt(), 1);
-  object.SetInt("d", 3, true);   // replaces the first only
+  object.SetInt("d", 3, true);  // replaces the first only
   EXPECT_EQ(readFile("t.json"),
             "{\n    \"e\": \"\xC3\xA9\xF0\x9F\x98\x80/\\b\\f\\n\\r\\t\\\"\\\\\",\n"
             "    \"raw\": \"\xFF\xC3\xA9\",\n    \"d\": 3,\n    \"d\": 2\n}");
@@ -131,7 +134,9 @@ TEST_F(DocumentFile, AcceptedTexts) {
 // doubles shortest, with ".0" on whole ones below 1e21; floats widened; numbers that are not finite as null.
 TEST_F(DocumentFile, TextWritten) {
   CJSON_Exp& document = openDocument("w.json", true);
-  char control[] = "a\tb\x01" "c\x1F\x7F\x80\xFF/\"\\\b\f\n\r";
+  char control[] =
+      "a\tb\x01"
+      "c\x1F\x7F\x80\xFF/\"\\\b\f\n\r";
   document.SetString("s", control, false);
   std::string expected = "{\n    \"s\": \"a\\tb\\u0001c\\u001F\x7F\x80\xFF/\\\"\\\\\\b\\f\\n\\r\"";
   const struct {
@@ -211,8 +216,8 @@ TEST_F(DocumentFile, WriteBackFollowsTheCurrentFolder) {
 TEST_F(DocumentFile, ExistingFileThatCannotBeReadIsNeverTruncated) {
   writeFile("held.json", "{\"kept\": true}");
   // Another process holds the file so that it may be written but not read.
-  HANDLE holder = CreateFileA("held.json", GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE holder =
+      CreateFileA("held.json", GENERIC_READ, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   CJSON_Exp& document = openDocument("held.json", true);
   EXPECT_FALSE(document.IsExist());

@@ -35,7 +35,8 @@ class WriteBacks : public TempFolderTest {};
 // The file's identity on its volume: a replacement is a new file, a rewrite in place the same one.
 unsigned long long identityOf(const char* path) {
 #ifdef _WIN32
-  HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   BY_HANDLE_FILE_INFORMATION facts = {};
   GetFileInformationByHandle(file, &facts);
   CloseHandle(file);
@@ -93,7 +94,7 @@ bool readAlone(const char* path, std::string& text) {
   while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
   CloseHandle(file);
 #else
-  text = readFile(path);   // a rename replaces the file whole under a reader
+  text = readFile(path);  // a rename replaces the file whole under a reader
 #endif
   return true;
 }
@@ -206,9 +207,9 @@ TEST_F(WriteBacks, TheMemoryTakenDoesNotGrowWithTheDocument) {
 // the file holds the old text, no temporary file stays, and a later write-back writes the tree whole.
 struct Change {
   const char* name;
-  const char* text;       // the file's text before, in the writer's own layout
-  const char* changed;    // its text after the change
-  bool held;              // the file is held open, so the text goes in place
+  const char* text;     // the file's text before, in the writer's own layout
+  const char* changed;  // its text after the change
+  bool held;            // the file is held open, so the text goes in place
   std::function<void(CJSON_Exp&)> make;
 };
 
@@ -230,7 +231,7 @@ TEST_F(WriteBacks, RunningOutOfMemoryLeavesTheFileWhole) {
       change.make(document);
       long asked = failAllocation(0);
       if (holder) fclose(holder);
-      if (asked < nth) {   // nothing failed: the change is complete
+      if (asked < nth) {  // nothing failed: the change is complete
         EXPECT_EQ(readFile("m.json"), change.changed);
         break;
       }
@@ -254,7 +255,7 @@ TEST_F(WriteBacks, RunningOutOfMemoryLeavesTheFileWhole) {
     long asked = failAllocation(0);
     if (asked < nth) break;
     EXPECT_FALSE(found) << "allocation " << nth;
-    if (document.IsExist()) continue;   // the look-up's own allocation failed
+    if (document.IsExist()) continue;  // the look-up's own allocation failed
     document.SetInt("c", 3, false);
     EXPECT_EQ(readFile("m.json"), kTwo) << "allocation " << nth;
   }

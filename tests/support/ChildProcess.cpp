@@ -4,10 +4,10 @@
 #include <cstring>
 
 namespace {
-constexpr DWORD kSliceMs = 50;   // how often output is read and the caller's poll runs
+constexpr DWORD kSliceMs = 50;  // how often output is read and the caller's poll runs
 
 bool sameName(const std::string& entry, const std::string& name) {
-  size_t equals = entry.find('=', 1);   // names like "=C:" start with '='
+  size_t equals = entry.find('=', 1);  // names like "=C:" start with '='
   return equals == name.size() && _strnicmp(entry.c_str(), name.c_str(), name.size()) == 0;
 }
 
@@ -47,7 +47,7 @@ std::string programOf(const std::string& commandLine) {
   std::string rest = end < commandLine.size() ? commandLine.substr(end + (quoted ? 1 : 0)) : "";
   return program.substr(program.find_last_of("\\/") + 1) + rest;
 }
-}
+}  // namespace
 
 ChildProcess::~ChildProcess() {
   if (started() && !hasEnded) terminate(99);
@@ -63,7 +63,7 @@ bool ChildProcess::start(const std::string& commandLine, const ChildOptions& opt
   startup.cb = sizeof startup;
   if (options.captureOutput) {
     if (!CreatePipe(&outRead, &outWrite, &inherited, 0)) return false;
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);   // only the child's ends are inherited
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);  // only the child's ends are inherited
     errWrite = outWrite;
     if (options.separateErrors) {
       if (!CreatePipe(&errRead, &errWrite, &inherited, 0)) return false;
@@ -75,9 +75,9 @@ bool ChildProcess::start(const std::string& commandLine, const ChildOptions& opt
   }
   std::string environment = environmentBlock(options.environment);
   std::string line = commandLine;
-  BOOL created = CreateProcessA(nullptr, &line[0], nullptr, nullptr, options.captureOutput || options.inheritHandles,
-                                0, &environment[0], options.folder.empty() ? nullptr : options.folder.c_str(),
-                                &startup, &process);
+  BOOL created =
+      CreateProcessA(nullptr, &line[0], nullptr, nullptr, options.captureOutput || options.inheritHandles, 0,
+                     &environment[0], options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &process);
   startError = created ? 0 : GetLastError();
   if (outWrite) CloseHandle(outWrite);
   if (errWrite && errWrite != outWrite) CloseHandle(errWrite);
@@ -149,8 +149,8 @@ std::string ChildProcess::failure() const {
   if (!started()) return "cannot start " + programOf(command) + ": error " + std::to_string(startError);
   if (!hitLimit && hasEnded) return "";
   std::string text = programOf(command) + (hitLimit ? " did not end within " + std::to_string(limit / 1000) +
-                                                           " s and was ended (exit code " + std::to_string(code) + ")"
-                                                     : " has not ended");
+                                                          " s and was ended (exit code " + std::to_string(code) + ")"
+                                                    : " has not ended");
   if (!out.empty()) text += "; its output:\n" + out;
   if (!err.empty()) text += "\nits error output:\n" + err;
   return text;

@@ -10,12 +10,12 @@
 #include <vector>
 
 struct ChildOptions {
-  std::string folder;                                             // empty: the current folder
+  std::string folder;                                            // empty: the current folder
   std::vector<std::pair<std::string, std::string>> environment;  // set for the child; an empty value removes
-  bool captureOutput = false;     // standard output (and error, unless separately) read through a pipe
-  bool separateErrors = false;    // standard error read apart, into errors
-  bool inheritHandles = false;    // the child inherits every inheritable handle (events passed by number)
-  DWORD limitMs = 300000;         // from the start until the child is ended
+  bool captureOutput = false;   // standard output (and error, unless separately) read through a pipe
+  bool separateErrors = false;  // standard error read apart, into errors
+  bool inheritHandles = false;  // the child inherits every inheritable handle (events passed by number)
+  DWORD limitMs = 300000;       // from the start until the child is ended
 };
 
 class ChildProcess {
@@ -23,7 +23,7 @@ public:
   ChildProcess() = default;
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
-  ~ChildProcess();   // ends a child still running and closes every handle
+  ~ChildProcess();  // ends a child still running and closes every handle
 
   bool start(const std::string& commandLine, const ChildOptions& options = {});
   // Waits until the child ends, at most ms and never past its limit; reads its output meanwhile.

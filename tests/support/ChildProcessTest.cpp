@@ -72,7 +72,8 @@ TEST_F(ChildProcessTest, AChildPastItsLimitIsEndedAndNamed) {
   EXPECT_GT(polls, 0);
   EXPECT_EQ(child.exitCode(), 99u);
   std::string program = self().substr(self().find_last_of('\\') + 1);
-  EXPECT_EQ(child.failure(), program + " --child hang did not end within 2 s and was ended (exit code 99); its output:\nwaiting\r\n");
+  EXPECT_EQ(child.failure(),
+            program + " --child hang did not end within 2 s and was ended (exit code 99); its output:\nwaiting\r\n");
 }
 
 TEST_F(ChildProcessTest, AProgramThatCannotStartIsNamed) {

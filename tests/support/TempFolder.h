@@ -13,8 +13,8 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
-  std::string folder;     // absolute path of the test's own folder, without a trailing backslash
-  std::string previous;   // current folder before the test
+  std::string folder;    // absolute path of the test's own folder, without a trailing backslash
+  std::string previous;  // current folder before the test
 };
 
 // Whole-file helpers for exact byte checks (binary mode, no translation).

@@ -67,7 +67,7 @@ void removeTree(const std::string& path) {
     unlink(native.c_str());
     return;
   }
-  chmod(native.c_str(), 0700);   // a test may have left it without write permission
+  chmod(native.c_str(), 0700);  // a test may have left it without write permission
   if (DIR* folder = opendir(native.c_str())) {
     while (dirent* entry = readdir(folder)) {
       std::string name = entry->d_name;

@@ -8,10 +8,10 @@
 #include <vector>
 
 struct CheckRun {
-  bool ended;                       // the program ran and ended by itself
+  bool ended;  // the program ran and ended by itself
   int exitCode;
-  std::vector<std::string> lines;   // standard output split at line feeds, each without its CR
-  std::string errorOutput;          // standard error, as written
+  std::vector<std::string> lines;  // standard output split at line feeds, each without its CR
+  std::string errorOutput;         // standard error, as written
 };
 
 // Runs the checker with arguments in the current folder and waits for it to end.
@@ -22,4 +22,3 @@ std::string buildFile(const std::string& relative);
 
 // Makes every folder of path ("/" between folders), the last one included.
 void makeFolders(const std::string& path);
-
