@@ -5,6 +5,7 @@
 // and its clock give each phase in milliseconds.
 #include "bench/BenchSupport.h"
 #include "support/ChildProcess.h"
+#include "support/WholeFile.h"
 
 #include <windows.h>
 
@@ -26,17 +27,6 @@ std::string programFolder() {
   return self.substr(0, self.find_last_of('\\') + 1);
 }
 
-std::string readText(const std::string& path) {
-  std::string text;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (!file) return text;
-  char chunk[4096];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
-
 bool copy(const std::string& from, const std::string& to) {
   if (CopyFileA(from.c_str(), to.c_str(), FALSE)) return true;
   fprintf(stderr, "startup_bench: cannot copy %s\n", from.c_str());
@@ -54,7 +44,7 @@ bool layOut() {
   for (const char* file : {"icon.ico", "logo.bmp", "Addons\\DemoTools.dll", "Addons\\DemoDisabled.dll",
                            "Mpqs\\data.mpq", "Mpqs\\patch.mpq", "Mpqs\\music.mpq"})
     ok = ok && copy(demo + file, std::string("mods\\Demo\\") + file);
-  std::string manifest = readText(demo + "manifest.json");
+  std::string manifest = readWholeFile((demo + "manifest.json").c_str());
   // "Preview" comes first in the sample manifest: its "Enable" is the first one.
   size_t enable = manifest.find("\"Enable\": true");
   if (!ok || enable == std::string::npos) return false;
@@ -165,7 +155,7 @@ int main() {
   for (int round = 0; round < tracedRounds; ++round) {
     Run traced = runOnce("Corvane.exe", "-mod Demo", true);
     reachedAll = reachedAll && traced.gameMain;
-    for (const auto& phase : phasesOf(traced, readText(kTrace))) {
+    for (const auto& phase : phasesOf(traced, readWholeFile(kTrace))) {
       if (phases.find(phase.first) == phases.end()) order.push_back(phase.first);
       phases[phase.first].push_back(phase.second);
     }

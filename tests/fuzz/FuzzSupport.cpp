@@ -47,17 +47,6 @@ std::unique_ptr<char[]> exactCopy(const void* bytes, size_t size) {
   return copy;
 }
 
-std::string readWholeFile(const char* path) {
-  std::string bytes;
-  FILE* file = fopen(path, "rb");
-  if (!file) return bytes;
-  char chunk[65536];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  fclose(file);
-  return bytes;
-}
-
 void writeWholeFile(const char* path, const uint8_t* bytes, size_t size) {
   FILE* file = fopen(path, "wb");
   if (!file) fuzzFailure("cannot write", path);

@@ -5,6 +5,7 @@
 #include "CJSON_Exp.h"
 #include "json/BoundDocument.h"
 #include "json/NodeRecord.h"
+#include "support/WholeFile.h"
 
 #include <rapidjson/document.h>
 
@@ -21,7 +22,6 @@ const char* scratchFile(const char* name);
 // them is caught.
 std::unique_ptr<char[]> exactCopy(const void* bytes, size_t size);
 
-std::string readWholeFile(const char* path);  // empty when the file cannot be opened
 void writeWholeFile(const char* path, const uint8_t* bytes, size_t size);
 
 // A document opened on path as the launcher opens its own files. The product keeps a document's tree,

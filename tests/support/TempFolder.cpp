@@ -1,5 +1,6 @@
 // A fresh, empty current folder for each test.
 #include "support/TempFolder.h"
+#include "support/WholeFile.h"
 
 #include <windows.h>
 
@@ -43,14 +44,7 @@ bool folderExists(const std::string& path) {
 }
 
 std::string readFile(const std::string& path) {
-  std::string bytes;
-  FILE* file = fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  char chunk[65536];
-  size_t got;
-  while ((got = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  fclose(file);
-  return bytes;
+  return readWholeFile(path.c_str());
 }
 
 void writeFile(const std::string& path, const std::string& bytes) {
