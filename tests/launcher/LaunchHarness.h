@@ -26,6 +26,19 @@ struct LaunchResult {
 std::string binFolder();
 std::string testbedFolder();
 
+// A game folder in short, one entry per file: "PATH=BYTES" writes the bytes to PATH, "PATH<SOURCE"
+// copies a file or a whole folder of the build tree there (SOURCE relative to its root, as
+// "bin\\MarkerAddon.dll"; an empty SOURCE leaves PATH out). Paths are relative to the game folder and
+// may run past MAX_PATH. Corvane.exe, Storm.dll, Corvane.mpq and the stand-in Game.dll go in first,
+// each unless an entry names its path.
+using GameFolder = std::vector<std::string>;
+void layOut(const GameFolder& folder);
+// Entries of a mod's folder: its manifest, a copy of a test add-on of bin\ and a copy of one of the
+// sample mod's archives.
+std::string manifestEntry(const std::string& mod, const std::string& manifest);
+std::string addonEntry(const std::string& mod, const std::string& name, const std::string& dll = "MarkerAddon.dll");
+std::string archiveEntry(const std::string& mod, const std::string& name, const std::string& from = "data");
+
 // Copies Corvane.exe, the stand-in Storm.dll, the engine archive Corvane.mpq and the stand-in game
 // module gameModule (from the testbed, under the name Game.dll; empty: none) into the current folder.
 void layOutGame(const std::string& gameModule = "Game.dll");
@@ -44,14 +57,9 @@ extern const char* const kDefaultVersion;
 // warning box it shows. With traced true the start-up trace is asked for (CORVANE_TRACE).
 LaunchResult launch(const std::string& arguments, bool traced = true);
 
-// The lines of text that begin with prefix.
-std::vector<std::string> linesStarting(const std::string& text, const std::string& prefix);
-
 // Start-up trace lines, compared as whole lists.
 using Lines = std::vector<std::string>;
 Lines operator+(Lines first, const Lines& second);
-// Line index, or a text saying how few lines there are: a short trace fails a comparison, never crashes.
-std::string lineAt(const Lines& lines, size_t index);
 // What the launcher traces while it builds the engine state, for a game module importing both groups.
 Lines startupLines(bool warnings);
 // What the launcher traces from the race count on, when GameMain runs.
@@ -60,8 +68,6 @@ Lines launchLines(unsigned races, const std::string& splash);
 Lines manifestLine(const std::string& mod, const char* outcome);
 // The archive library's trace line of an OpenArchive call.
 std::string mpqLine(const std::string& path, unsigned priority, const std::string& outcome);
-// The text of a report value up to its first blank ("HUMAN src=exe at=..." gives HUMAN).
-std::string firstWord(const std::string& value);
 // An add-on's results file holds a line "ok ..." per check passed, then "end N" for the N checks made:
 // what differs from checks lines of "ok", one per line, or nothing.
 std::string addonResultsProblems(const std::string& path, size_t checks);
@@ -71,7 +77,6 @@ class LaunchFixture : public TempFolderTest {
 protected:
   using Report = std::map<std::string, std::string>;
 
-  static std::string mods(const std::string& path) { return "mods\\" + path; }
   // A copy of a test add-on (MarkerAddon.dll records its load in Addons.txt) in the mod's Addons folder.
   void addAddon(const std::string& mod, const std::string& name, const char* dll = "MarkerAddon.dll");
   // A copy of one of the sample mod's archives in the mod's Mpqs folder.
@@ -82,6 +87,7 @@ protected:
   // The archive library's lines before the game first opens an archive: what the launcher asked.
   Lines launcherStormLines();
   Report report();
-  void expectRaces(Report& game, const Lines& skins, const Lines& keys);
-  void expectStandardRaces(Report& game);
+  // The races the game read, "Skin KEY" each, by the first words of the race values it reported.
+  static std::string races(Report& game);
+  void expectRaces(Report& game, const Lines& skins, const Lines& keys);  // skins[i] with keys[i]
 };

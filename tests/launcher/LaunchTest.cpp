@@ -1,352 +1,404 @@
-// Corvane.exe end to end: a fresh game folder per case with the stand-in game and archive library, the
-// launcher run as a real process, and its settings file, start-up trace, archive trace and the game's
-// report checked exactly.
+// Corvane.exe end to end, one row per launch: a game folder laid out from the row's short description,
+// the launcher run on the row's command line as a real process, and what it left checked exactly: exit
+// code 1, the warning boxes, the start-up trace, the archive-library calls it made before the game ran,
+// the files the row names and the game's report. Every file that was in the folder before and is not
+// named must still be there, byte for byte, and no temporary file may be left.
 #include "launcher/LaunchHarness.h"
+#include "support/FolderSnapshot.h"
 #include "testbed/game/Report.h"
+#include "testbed/game/ReportWriter.h"
 
 #include <windows.h>
 
-#include <string>
-
 namespace {
 
-const char kFreshSettings[] = "{\n    \"ShowMpqMessage\": true\n}";
-const char kNoFile[] = "0 why=\"cannot open file\"";
+// Checks AbiCheck.dll makes, each reported on its own line: one dropped or added changes the count.
+const size_t kAbiChecks = 311;
+// The hook check of AllocationFaults.dll, then one per exported family.
+const size_t kAllocationChecks = 14;
 
-class LaunchTest : public LaunchFixture {
-protected:
-  void expectLauncherPatches(Report& game, const char* version) {
-    EXPECT_EQ(game["bytes.4E3BFA"], "9090EB");
-    EXPECT_EQ(game["bytes.59B3E4"], "9090909090909090");
-    EXPECT_EQ(game["bytes.E5F0"].substr(0, 2), "E8");
-    EXPECT_EQ(game["bytes.E5FF"].substr(0, 2), "E8");
-    EXPECT_EQ(game["target.E5F0"], "exe");
-    EXPECT_EQ(game["target.E5FF"], "exe");
-    EXPECT_EQ(game["version"], version);
-  }
+const std::string kFreshSettings = "{\n    \"ShowMpqMessage\": true\n}";
+const std::string kNoFile = "0 why=\"cannot open file\"";
+const std::string kFolder = "<folder>";
+const std::string kDefaults = "version=" + std::string(kDefaultVersion);
+// The game's icon as it drew it: the launcher's own resource, or the sample mod's icon.ico.
+const std::string kLauncherIcon = "icon.war3x=corvane size=32x32 hash=FAA4B352";
+const std::string kStandardRaces = "races=Human HUMAN, Orc ORC, Undead UNDEAD, NightElf NIGHT_ELF";
+// The launcher's code patches as the game reads them.
+const Lines kPatched = {"bytes.4E3BFA=9090EB", "bytes.59B3E4=9090909090909090", "target.E5F0=exe", "target.E5FF=exe"};
+
+struct LaunchCase {
+  const char* name;
+  GameFolder folder;
+  std::string arguments;  // after Corvane.exe
+  // The whole start-up trace. Empty: the launch runs without it and must leave none, and the archive
+  // library's lines are the add-on's business.
+  Lines trace;
+  Lines storm;  // the archive library's lines before the game opens its first archive
+  // "KEY=VALUE" of the game's report (end=ok goes without saying; none: the report is not read). "races"
+  // stands for every race reported, "Skin KEY" each; a value ending in "..." gives the beginning only.
+  Lines game;
+  // "PATH=BYTES" of files after the run (spared from the check that nothing changed); no bytes: nothing
+  // may be there; kFolder: a folder.
+  Lines files;
+  Lines boxes;                                  // the warning boxes' texts, in order
+  Lines readOnly;                               // paths made read-only before the run
+  std::pair<std::string, size_t> addonResults;  // an add-on's results file and its count of checks
 };
 
-// ---- Start-up without a mod: settings created, every hook and patch in place, the defaults shown.
-
-TEST_F(LaunchTest, FirstStartWithoutModCreatesSettingsAndRunsTheGameWithDefaults) {
-  layOutGame();
-  LaunchResult run = launch("");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_TRUE(run.boxes.empty());
-  EXPECT_EQ(readFile("Corvane.json"), kFreshSettings);
-  EXPECT_TRUE(folderExists("Mods"));
-  EXPECT_EQ(trace(), (startupLines(true) + Lines{"manifest none"} + launchLines(4, "built-in")));
-  // The game's archives are missing: the icon requests find no archive to open and fall through.
-  const std::string noFile = kNoFile;
-  EXPECT_EQ(stormTrace(), (Lines{
-                              mpqLine("Corvane.mpq", 9, "1 archive=A1"),
-                              "293 OpenArchiveEx owner=0 \"War3.mpq\" priority=2 flags=0 -> " + noFile,
-                              mpqLine("War3x.mpq", 3, noFile),
-                              mpqLine("War3x.mpq", 0, noFile),
-                              "279 LoadFile \"UI\\Widgets\\Glues\\icon-map-test.blp\" extra=0 -> 0 why=\"not found\"",
-                              mpqLine("War3x.mpq", 0, noFile),
-                              "279 LoadFile \"ui\\widgets\\glues\\ICON-MAP.blp\" extra=0 -> 0 why=\"not found\"",
-                              "279 LoadFile \"war3mapIcon.blp\" extra=0 -> 0 why=\"not found\"",
-                              "279 LoadFile \"Identity.txt\" extra=0 -> 0 why=\"not found\"",
-                              "279 LoadFile \"Missing\\Nothing.txt\" extra=0 -> 0 why=\"not found\"",
-                              "267 OpenFile \"Identity.txt\" -> 0 why=\"not found\"",
-                          }));
-
-  Report game = report();
-  expectLauncherPatches(game, kDefaultVersion);
-  expectStandardRaces(game);
-  // Titles: the game's title in any case becomes the mod's name; a trailing blank or null passes.
-  // Cursor: the game's cursor name loads the launcher's through the same instance; others pass.
-  const std::pair<const char*, const char*> values[] = {{"end", "ok"},
-                                                        {"exe", "Corvane.exe"},
-                                                        {"module.same", "yes"},
-                                                        {"version.src", "exe"},
-                                                        {"title.create", "Corvane"},
-                                                        {"title.upper", "Corvane"},
-                                                        {"title.other", "Warcraft III "},
-                                                        {"title.null", ""},
-                                                        {"title.final", "Corvane"},
-                                                        {"cursor.corvane.real", "present"},
-                                                        {"cursor.blizzard", "corvane"},
-                                                        {"cursor.other", "null"},
-                                                        {"cursor.arrow", "arrow"},
-                                                        {"icon.other", "null"}};
-  for (const auto& value : values) EXPECT_EQ(game[value.first], value.second) << value.first;
-  // Icon: with no mod icon the launcher's resource, at the caller's size; others, integer ids too, pass.
-  EXPECT_EQ(game["icon.war3x"].substr(0, 8), "corvane ");
-  EXPECT_EQ(game["icon.war3x"], game["icon.corvane.real"]);
-  EXPECT_EQ(game["icon.application"].substr(0, 12), "application ");
+LaunchCase row(const char* name, const GameFolder& folder, const std::string& arguments, const Lines& trace,
+               const Lines& storm, const Lines& game = {}, const Lines& files = {}, const Lines& boxes = {},
+               const Lines& readOnly = {}, const std::pair<std::string, size_t>& addonResults = {}) {
+  return {name, folder, arguments, trace, storm, game, files, boxes, readOnly, addonResults};
 }
 
-// ---- The settings file.
+void PrintTo(const LaunchCase& row, std::ostream* out) {
+  *out << row.name;
+}
 
-// The value read counts, whatever its type; what can be rewritten keeps its other keys, and a file held
-// open without write sharing keeps its bytes.
-TEST_F(LaunchTest, SettingsThatSayNoWarningsKeepTheirValueAndShowNone) {
-  struct Case {
-    const char* before;
-    const char* after;
-    bool held;
+std::string engineLine(int archive) {
+  return mpqLine("Corvane.mpq", 9, "1 archive=A" + std::to_string(archive));
+}
+
+// The trace of a launch whose manifest opens and whose game runs.
+Lines modTrace(const std::string& mod, const Lines& steps, unsigned races, const std::string& splash,
+               bool warnings = true) {
+  return startupLines(warnings) + manifestLine(mod, "opened") + steps + launchLines(races, splash);
+}
+
+// Wine's runtime opens a path past MAX_PATH whole; Windows without long paths refuses it.
+bool underWine() {
+  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// ---- The settings file, the manifest, the game module's variants and the hooks while the game runs.
+std::vector<LaunchCase> ordinaryLaunches() {
+  const std::string gone = "archive .\\mods\\M\\Mpqs\\gone.mpq 10 failed", t = ".\\mods\\T\\";
+  const std::string plainMod = manifestEntry("M", R"({"Preview": {"Enable": false}})");
+  Lines noUser32 = startupLines(true), noStorm = startupLines(true);
+  noUser32.erase(noUser32.begin() + 1, noUser32.begin() + 6);
+  noUser32.insert(noUser32.begin() + 1, "imports user32.dll 5");
+  noStorm.erase(noStorm.begin() + 6, noStorm.begin() + 14);
+  noStorm.insert(noStorm.begin() + 6, "imports Storm.dll 5");
+  return {
+      // Settings made, every hook and patch in place, the defaults shown. Titles: the game's title in any
+      // letter case becomes the mod's name, a trailing blank or null passes; cursor: the game's name loads
+      // the launcher's cursor; icon: the launcher's resource at the caller's size; others pass.
+      row("FirstStartWithoutAMod", {}, "", startupLines(true) + Lines{"manifest none"} + launchLines(4, "built-in"),
+          {engineLine(1)},
+          kPatched + Lines{"exe=Corvane.exe", "module.same=yes", kDefaults, "version.src=exe", "title.create=Corvane",
+                           "title.upper=Corvane", "title.other=Warcraft III ", "title.null=", "title.final=Corvane",
+                           "cursor.corvane.real=present", "cursor.blizzard=corvane", "cursor.other=null",
+                           "cursor.arrow=arrow", kLauncherIcon, "icon.other=null", "icon.application=application ...",
+                           kStandardRaces},
+          {"Corvane.json=" + kFreshSettings, "Mods=" + kFolder}),
+      // A damaged file is replaced by the default, so each archive that fails raises its own box.
+      row("MalformedSettingsAreReplacedAndEachFailedArchiveWarns",
+          {"Corvane.json={\"ShowMpqMessage\": false,}", archiveEntry("M", "here", "music"),
+           manifestEntry("M", R"({"Mpqs": [{"Name": "gone"}, {"Name": "here"}, {"Name": "lost", "Priority": 30}]})")},
+          "-mod M",
+          modTrace(
+              "M",
+              {gone, "archive .\\mods\\M\\Mpqs\\here.mpq 11 opened", "archive .\\mods\\M\\Mpqs\\lost.mpq 30 failed"}, 4,
+              "built-in"),
+          {mpqLine(".\\mods\\M\\Mpqs\\gone.mpq", 10, kNoFile),
+           mpqLine(".\\mods\\M\\Mpqs\\here.mpq", 11, "1 archive=A1"),
+           mpqLine(".\\mods\\M\\Mpqs\\lost.mpq", 30, kNoFile), engineLine(2)},
+          {"end=ok"}, {"Corvane.json=" + kFreshSettings}, {"Failed to open gone.mpq", "Failed to open lost.mpq"}),
+      row("MissingManifestLaunchesWithTheDefaults", {}, "-mod Missing",
+          startupLines(true) + manifestLine("Missing", "missing") + launchLines(4, "built-in"), {engineLine(1)},
+          {"title.final=Corvane", kStandardRaces}, {"mods\\Missing\\manifest.json="}),
+      // Only add-ons enabled with true load, in manifest order and before any archive opens; the mod's
+      // icon comes from its file at the default size.
+      row("ManifestUsingEveryKeyIsAppliedWhole",
+          {manifestEntry("T", R"({"ModName": "Test Mod", "ModIcon": "icon", "ModVersion": "Test Mod 1.0",
+             "Preview": {"Enable": true, "Logo": "logo", "Info": "A test of every key"},
+             "Addons": [{"Name": "tools", "Enable": true}, {"Name": "off", "Enable": false},
+                        {"Name": "ghost", "Enable": true}, {"Name": "last", "Enable": true}],
+             "Mpqs": [{"Name": "data"}, {"Name": "patch", "Priority": 20}],
+             "Races": [{"Skin": "Pirates", "RaceKey": "PIRATE"}]})"),
+           addonEntry("T", "tools"), addonEntry("T", "off"), addonEntry("T", "last"), archiveEntry("T", "data"),
+           archiveEntry("T", "patch", "patch"), "mods\\T\\icon.ico<testbed\\mods\\Demo\\icon.ico"},
+          "-mod T",
+          modTrace("T",
+                   {"addon " + t + "Addons\\tools.dll loaded", "addon " + t + "Addons\\ghost.dll failed",
+                    "addon " + t + "Addons\\last.dll loaded", "archive " + t + "Mpqs\\data.mpq 10 opened",
+                    "archive " + t + "Mpqs\\patch.mpq 20 opened", "name Test Mod", "icon " + t + "icon.ico",
+                    "version Test Mod 1.0 written"},
+                   1, t + "logo.bmp"),
+          {mpqLine(t + "Mpqs\\data.mpq", 10, "1 archive=A1"), mpqLine(t + "Mpqs\\patch.mpq", 20, "1 archive=A2"),
+           engineLine(3)},
+          {"title.create=Test Mod", "title.final=Test Mod", "version=Test Mod 1.0", "version.src=heap",
+           "icon.war3x=other size=32x32 hash=FDD775EB", "races=Pirates PIRATE"},
+          {"Addons.txt=tools.dll opens=0\nlast.dll opens=0\n"}),
+      row("MissingGameModuleStillReadsSettingsAndMod",
+          {"Game.dll<", addonEntry("M", "a"), archiveEntry("M", "data"),
+           manifestEntry(
+               "M", R"({"ModVersion": "v", "Addons": [{"Name": "a", "Enable": true}], "Mpqs": [{"Name": "data"}]})")},
+          "-mod M",
+          {"game missing", "imports user32.dll 1", "imports Storm.dll 1", "settings ShowMpqMessage on",
+           "manifest .\\mods\\M\\manifest.json opened", "addon .\\mods\\M\\Addons\\a.dll loaded",
+           "archive .\\mods\\M\\Mpqs\\data.mpq 10 opened", "version v skipped", "launch skipped"},
+          {mpqLine(".\\mods\\M\\Mpqs\\data.mpq", 10, "1 archive=A1")}, {},
+          {"Corvane.json=" + kFreshSettings, "Mods=" + kFolder, "Addons.txt=a.dll opens=0\n"}),
+      // Without GameMain nothing is opened and nothing runs.
+      row("GameWithoutGameMainEndsWithoutOpeningTheEngineArchive",
+          {"Game.dll<testbed\\variants\\nogamemain\\Game.dll", plainMod}, "-mod M",
+          startupLines(true) + manifestLine("M", "opened") + Lines{"races 4", "splash off", "GameMain missing"}, {}, {},
+          {GameReport::kFileName + std::string("=")}),
+      // A GameMain that leaves its argument on the stack: the launcher puts its own stack back.
+      row("GameMainThatLeavesItsArgumentOnTheStackReturnsCleanly",
+          {"Game.dll<testbed\\variants\\cdecl\\Game.dll", plainMod}, "-mod M", modTrace("M", {}, 4, "off"),
+          {engineLine(1)}, kPatched + Lines{kStandardRaces}),
+      // The archive opened last lacks the map icon here: the request falls through to the plain lookup.
+      row("GameWithoutUser32ImportsStillGetsTheArchiveHooksAndPatches",
+          {"Game.dll<testbed\\variants\\nouser32\\Game.dll", "War3x.mpq<testbed\\mods\\Demo\\Mpqs\\music.mpq",
+           manifestEntry("M", R"({"ModName": "Named", "Preview": {"Enable": false}})")},
+          "-mod M", noUser32 + manifestLine("M", "opened") + Lines{"name Named"} + launchLines(4, "off"),
+          {engineLine(1)},
+          kPatched + Lines{"title.final=Warcraft III", "file.UI\\Widgets\\Glues\\icon-map-test.blp=missing"}),
+      // No launcher patches (the game's own bytes), but the mod's version text is written all the same.
+      row("GameWithoutStormImportsStillGetsTheWindowHooksAndTheModVersion",
+          {"Game.dll<testbed\\variants\\nostorm\\Game.dll",
+           manifestEntry("M", R"({"ModVersion": "Mod 2", "Preview": {"Enable": false}})")},
+          "-mod M", noStorm + manifestLine("M", "opened") + Lines{"version Mod 2 written"} + launchLines(4, "off"),
+          {engineLine(1)},
+          {"title.final=Corvane", "cursor.blizzard=corvane", "bytes.4E3BFA=74077F", "target.E5F0=game+629480",
+           "version=Mod 2"}),
+      // The game opens War3.mpq (no map icon), then War3x.mpq (with one): the map-icon pictures come from
+      // War3x.mpq, the archive opened last; a mod icon whose file is missing gives the launcher's icon.
+      row("MapIconRequestsAreAnsweredFromTheArchiveOpenedLast",
+          {"War3.mpq<testbed\\mods\\Demo\\Mpqs\\music.mpq", "War3x.mpq<testbed\\mods\\Demo\\Mpqs\\data.mpq",
+           manifestEntry("M", R"({"ModIcon": "nothere", "Preview": {"Enable": false}})")},
+          "-mod M", modTrace("M", {"icon .\\mods\\M\\nothere.ico"}, 4, "off"), {engineLine(1)},
+          {"archive.War3.mpq=exists=yes result=1 via=E5F0 name=War3.mpq",
+           "archive.War3x.mpq=exists=yes result=1 via=E5FF name=War3x.mpq",
+           "file.UI\\Widgets\\Glues\\icon-map-test.blp=loaded size=30 text=BLP1 data.mpq war3mapIcon.blp",
+           "file.ui\\widgets\\glues\\ICON-MAP.blp=loaded size=30 text=BLP1 data.mpq war3mapIcon.blp", kLauncherIcon}),
   };
-  const Case cases[] = {
-      {"{\"Other\": [1, \"two\"], \"ShowMpqMessage\": false}",
-       "{\n    \"Other\": [\n        1,\n        \"two\"\n    ],\n    \"ShowMpqMessage\": false\n}", false},
-      {"{\"ShowMpqMessage\": 1}", "{\n    \"ShowMpqMessage\": 1\n}", false},
-      {"[false]", "[\n    false,\n    true\n]", false},
-      {"{ \"ShowMpqMessage\" : false }", "{ \"ShowMpqMessage\" : false }", true},
-  };
-  layOutGame();
-  writeMod("M", R"({"Mpqs": [{"Name": "gone"}], "Preview": {"Enable": false}})");
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.before);
-    writeFile("Corvane.json", c.before);
-    HANDLE held = c.held
-                      ? CreateFileA("Corvane.json", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-                      : nullptr;
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    LaunchResult run = launch("-mod M");
-    if (held) CloseHandle(held);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_TRUE(run.boxes.empty());
-    EXPECT_EQ(readFile("Corvane.json"), c.after);
-    EXPECT_EQ(trace(), (startupLines(false) + manifestLine("M", "opened") +
-                        Lines{"archive .\\mods\\M\\Mpqs\\gone.mpq 10 failed"} + launchLines(4, "off")));
-    EXPECT_EQ(launcherStormLines(),
-              (Lines{mpqLine(".\\mods\\M\\Mpqs\\gone.mpq", 10, kNoFile), mpqLine("Corvane.mpq", 9, "1 archive=A1")}));
+}
+
+// ---- Files that others wrote: every wrong JSON type, nesting 100,000 deep, 50 MB, ten thousand
+// archives, names of ten thousand characters, paths past MAX_PATH, bytes above 0x7F, settings that are a
+// folder or read-only.
+std::vector<LaunchCase> hostileLaunches() {
+  // Keys of a type they do not take count as missing, entries that are not objects are skipped (races
+  // keep their places) and the valid entries after them still count; every type is wrong somewhere.
+  const std::string wrongTypes = R"({"ModName": 7.5, "ModIcon": ["icon"], "ModVersion": {"v": 1}, "Preview": "off",
+    "Addons": [7.5, {"Name": ["data"], "Enable": true}, {"Name": "data", "Enable": "true"}, {"Name": "data", "Enable": true}],
+    "Mpqs": [null, {"Name": {"Name": "data"}}, {"Name": "data", "Priority": 7.5}, {"Name": "data"}],
+    "Races": [false, {"Skin": 1, "RaceKey": "K1"}, {"Skin": "S2", "RaceKey": null}, {"Skin": "Pirates", "RaceKey": "PIRATE"}]})";
+
+  // Nesting 100,000 deep in the manifest and in the settings, which are read (their true counts) but not
+  // rewritten: the indented text would pass 256 MiB. Keys after 50 MB of items are found as well.
+  const std::string arrays = std::string(100000, '[') + std::string(100000, ']');
+  std::string huge = "{\"ModName\": \"Deep\", \"Preview\": {\"Enable\": null}, \"Nest\": " + arrays + ", \"Objects\": ";
+  for (int i = 0; i < 100000; ++i) huge += "{\"a\": ";
+  huge += "0" + std::string(100000, '}') + ", \"Races\": " + arrays +
+          ", \"Mpqs\": [{\"Name\": \"data\", \"Priority\": " + arrays + "}], \"Items\": [";
+  for (int i = 0; huge.size() < (50u << 20); ++i)
+    huge += (i ? ", {\"Id\": " : "{\"Id\": ") + std::to_string(i) + ", \"Name\": \"item-" + std::to_string(i) +
+            "\", \"Tags\": [\"a\", \"b\"], \"Weight\": 1.5, \"Flag\": true, \"Note\": null}";
+  huge += R"(], "ModVersion": "after the items"})";
+
+  // Ten thousand archives that fail, a thousand races (255 kept), every text ten thousand long. The game
+  // reads at most 255 characters of its title back and shows "?" for a text past 200; the archive
+  // library's trace cuts a text at 1024 bytes.
+  auto text = [](char c) { return std::string(10000, c); };
+  const std::string many = ".\\mods\\Many\\";
+  std::string manifest = "{\"ModName\": \"" + text('N') + "\", \"ModVersion\": \"" + text('V') + "\", \"ModIcon\": \"" +
+                         text('I') + "\", \"Preview\": {\"Enable\": {\"on\": true}, \"Logo\": \"" + text('G') +
+                         "\", \"Info\": \"" + text('F') + "\"}, \"Addons\": [{\"Name\": \"" + text('A') +
+                         "\", \"Enable\": true}, {\"Name\": \"data\", \"Enable\": true}], \"Mpqs\": [";
+  Lines manyTrace =
+      startupLines(false) + manifestLine("Many", "opened") +
+      Lines{"addon " + many + "Addons\\" + text('A') + ".dll failed", "addon " + many + "Addons\\data.dll loaded"};
+  Lines manyStorm;
+  for (unsigned i = 0; i < 10000; ++i) {
+    manifest += "{\"Name\": \"m" + std::to_string(i) + "\"}, ";
+    manyTrace.push_back("archive " + many + "Mpqs\\m" + std::to_string(i) + ".mpq " + std::to_string(10 + i) +
+                        " failed");
+    manyStorm.push_back(mpqLine(many + "Mpqs\\m" + std::to_string(i) + ".mpq", 10 + i, kNoFile));
   }
+  manifest += "{\"Name\": \"" + text('M') + "\"}, {\"Name\": \"data\"}], \"Races\": [{\"Skin\": \"" + text('S') +
+              "\", \"RaceKey\": \"" + text('K') + "\"}";
+  for (int i = 1; i < 1000; ++i)
+    manifest += ", {\"Skin\": \"S" + std::to_string(i) + "\", \"RaceKey\": \"K" + std::to_string(i) + "\"}";
+  manifest += "]}";
+  manyTrace = manyTrace +
+              Lines{"archive " + many + "Mpqs\\" + text('M') + ".mpq 10010 failed",
+                    "archive " + many + "Mpqs\\data.mpq 10011 opened", "name " + text('N'),
+                    "icon " + many + text('I') + ".ico", "version " + text('V') + " written"} +
+              launchLines(255, "off");
+  manyStorm = manyStorm + Lines{mpqLine((many + "Mpqs\\" + text('M')).substr(0, 1024) + "...", 10010, kNoFile),
+                                mpqLine(many + "Mpqs\\data.mpq", 10011, "1 archive=A1"), engineLine(2)};
+
+  // Files past MAX_PATH exist but the 8-bit calls cannot reach them: they fail like missing ones. Names
+  // with bytes 0x80 to 0xFF load, open and reach the game unchanged; the title goes through the window's
+  // wide text and back. An icon path that the runtime opens but the loader refuses gives the loader's
+  // answer, no icon; one that the runtime refuses too gives the launcher's icon.
+  const std::string high = "Hi\xC0\xC9\xE9\xFF" + std::string(100, 'p'), addon = "Add\x80\xE9\xFC",
+                    data = "Dat\xE9\xF1";
+  const std::string deep = std::string(200, 'd'), in = "mods\\" + high + "\\", at = ".\\" + in;
+  std::string name, version = "v\x80\x9F\xA0\xFF";
+  for (int c = 0x80; c <= 0xFF; ++c) name += static_cast<char>(c);
+  const std::string skin = name.substr(0, 0x40), key = name.substr(0x40);
+  const std::string highManifest = "{\"ModName\": \"" + name + "\", \"ModVersion\": \"" + version +
+                                   "\", \"ModIcon\": \"" + deep + "\", \"Preview\": {\"Enable\": true, \"Logo\": \"" +
+                                   deep + "\", \"Info\": \"" + name + "\"}, \"Addons\": [{\"Name\": \"" + addon +
+                                   "\", \"Enable\": true}, {\"Name\": \"doc\", \"Enable\": true}, {\"Name\": \"" +
+                                   deep + "\", \"Enable\": true}], \"Mpqs\": [{\"Name\": \"" + data +
+                                   "\"}, {\"Name\": \"" + deep + "\"}], \"Races\": [{\"Skin\": \"" + skin +
+                                   "\", \"RaceKey\": \"" + key + "\"}]}";
+  const std::string longMod = std::string(200, 'L') + "\\" + std::string(200, 'M');
+
+  return {
+      row("WrongTypesCountAsMissing",
+          {"Corvane.json={\"ShowMpqMessage\": 7.5}", manifestEntry("W", wrongTypes), addonEntry("W", "data"),
+           archiveEntry("W", "data")},
+          "-mod W",
+          modTrace("W",
+                   {"addon .\\mods\\W\\Addons\\data.dll loaded", "archive .\\mods\\W\\Mpqs\\data.mpq 10 opened",
+                    "archive .\\mods\\W\\Mpqs\\data.mpq 11 opened"},
+                   4, "built-in", false),
+          {mpqLine(".\\mods\\W\\Mpqs\\data.mpq", 10, "1 archive=A1"),
+           mpqLine(".\\mods\\W\\Mpqs\\data.mpq", 11, "1 archive=A2"), engineLine(3)},
+          {"title.final=Corvane", kDefaults, "races=Default UNKNOWN, Default K1, S2 UNKNOWN, Pirates PIRATE"},
+          {"Corvane.json={\n    \"ShowMpqMessage\": 7.5\n}", "Addons.txt=data.dll opens=0\n"}),
+      row("FiftyMegabytesNestedAHundredThousandDeep",
+          {"Corvane.json={\"ShowMpqMessage\": true, \"Nest\": " + arrays + "}", manifestEntry("Deep", huge),
+           archiveEntry("Deep", "data")},
+          "-mod Deep",
+          modTrace("Deep",
+                   {"archive .\\mods\\Deep\\Mpqs\\data.mpq 10 opened", "name Deep", "version after the items written"},
+                   1, "off"),
+          {mpqLine(".\\mods\\Deep\\Mpqs\\data.mpq", 10, "1 archive=A1"), engineLine(2)},
+          {"title.final=Deep", "version=after the items", "races=Default UNKNOWN"}),
+      row("TenThousandArchivesAThousandRacesAndNamesOfTenThousandCharacters",
+          {"Corvane.json={\"ShowMpqMessage\": false}", manifestEntry("Many", manifest), addonEntry("Many", "data"),
+           archiveEntry("Many", "data")},
+          "-mod Many", manyTrace, manyStorm,
+          {"title.final=" + std::string(255, 'N'), "version=?", kLauncherIcon, "race.count=255", "race.skin.1=? ...",
+           "race.key.1=? ...", "race.skin.2=S1 ...", "race.key.255=K254 ..."},
+          {"Corvane.json={\n    \"ShowMpqMessage\": false\n}", "Addons.txt=data.dll opens=0\n"}),
+      // "Corvane.json" is a folder: nothing is read or written there, and warnings are off.
+      row("PathsPastMaxPathFailAndHighBytesPassUnchanged",
+          {"Corvane.json\\keep.txt=kept", manifestEntry(high, highManifest), addonEntry(high, addon),
+           addonEntry(high, "doc", "DocumentAddon.dll"), archiveEntry(high, data),
+           in + "Addons\\" + deep + ".dll<bin\\MarkerAddon.dll",
+           in + "Mpqs\\" + deep + ".mpq<testbed\\mods\\Demo\\Mpqs\\data.mpq",
+           in + deep + ".ico<testbed\\mods\\Demo\\icon.ico", in + deep + ".bmp<testbed\\mods\\Demo\\logo.bmp"},
+          "-mod " + high,
+          modTrace(
+              high,
+              {"addon " + at + "Addons\\" + addon + ".dll loaded", "addon " + at + "Addons\\doc.dll loaded",
+               "addon " + at + "Addons\\" + deep + ".dll failed", "archive " + at + "Mpqs\\" + data + ".mpq 10 opened",
+               "archive " + at + "Mpqs\\" + deep + ".mpq 11 failed", "name " + name, "icon " + at + deep + ".ico",
+               "version " + version + " written"},
+              1, at + deep + ".bmp", false),
+          {mpqLine(at + "Mpqs\\" + data + ".mpq", 10, "1 archive=A1"),
+           mpqLine(at + "Mpqs\\" + deep + ".mpq", 11, kNoFile), engineLine(2)},
+          {"title.final=" + name, "version=" + printable(version, 256), underWine() ? "icon.war3x=null" : kLauncherIcon,
+           "races=" + printable(skin, 256) + " " + printable(key, 256)},
+          {"Addons.txt=" + addon + ".dll opens=0\n", "DocumentAddon.txt=exists=yes\n",
+           "configs\\Addon.json={\n    \"Loads\": 1\n}"}),
+      // The mod's folder lies past MAX_PATH: its manifest applies where the runtime opens such a path.
+      row("ModPastMaxPath", {manifestEntry(longMod, "{\"ModName\": \"Long\", \"Preview\": {\"Enable\": 1}}")},
+          "-mod " + longMod,
+          underWine() ? modTrace(longMod, {"name Long"}, 4, "off")
+                      : startupLines(true) + manifestLine(longMod, "missing") + launchLines(4, "built-in"),
+          {engineLine(1)}, {underWine() ? "title.final=Long" : "title.final=Corvane"}),
+      // A read-only settings file keeps its bytes and the value read is used. An add-on's document cannot
+      // exist where "Configs" is a file, and the file is left as it is.
+      row("ReadOnlySettingsAndConfigsThatIsAFile",
+          {"Corvane.json={\"Other\": [1, 2], \"ShowMpqMessage\": true}", "Configs=a file, not a folder",
+           manifestEntry(
+               "RO",
+               R"({"ModName": "ReadOnly", "Preview": {"Enable": "true"}, "Addons": [{"Name": "doc", "Enable": true}]})"),
+           addonEntry("RO", "doc", "DocumentAddon.dll")},
+          "-mod RO", modTrace("RO", {"addon .\\mods\\RO\\Addons\\doc.dll loaded", "name ReadOnly"}, 4, "off"),
+          {engineLine(1)}, {"title.final=ReadOnly"}, {"DocumentAddon.txt=exists=no\n"}, {},
+          {"Corvane.json", "mods\\RO\\manifest.json"}),
+  };
 }
 
-// A damaged file is replaced by the default, so every archive that fails raises its own box.
-TEST_F(LaunchTest, MalformedSettingsAreReplacedAndEachFailedArchiveRaisesAWarning) {
-  layOutGame();
-  writeFile("Corvane.json", "{\"ShowMpqMessage\": false,}");
-  writeMod("M", R"({"Mpqs": [{"Name": "gone"}, {"Name": "here"}, {"Name": "lost", "Priority": 30}]})");
-  addArchive("M", "here", "music");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(readFile("Corvane.json"), kFreshSettings);
-  ASSERT_EQ(run.boxes.size(), 2u);
-  EXPECT_EQ(run.boxes[0].text, "Failed to open gone.mpq");
-  EXPECT_EQ(run.boxes[1].text, "Failed to open lost.mpq");
+// ---- Add-ons that call the exported functions from inside the launch.
+std::vector<LaunchCase> addonLaunches() {
+  return {
+      // AbiCheck.dll, built the Microsoft way, calls every exported name and reports each check.
+      row("AMicrosoftBuiltAddonCallsEveryExportedName", {"mods\\AbiCheck<testbed\\mods\\AbiCheck"},
+          "-mod AbiCheck -abiText  two words  -abiNumber -42 -abiSwitch TRUE -abiZero 0 -abiLast", {}, {}, {},
+          {"configs\\abicheck-clear.json={}", "configs\\abicheck-array.json=[]", "configs\\abicheck-missing.json=",
+           "configs\\abicheck-probe.json={\n    \"d\": -2.75,\n    \"f\": 0.25,\n    \"b\": false,\n    \"l\": [\n        "
+           "1.0\n    ]\n}"},
+          {}, {}, {"AbiCheck.results", kAbiChecks}),
+      // A test build whose heap hook fails a chosen allocation: AllocationFaults.dll makes each allocation
+      // of a call of every exported family fail in turn and checks the failure answers; the launch goes on.
+      row("EveryFamilyAnswersAFailedAllocationWithItsFailureAnswer",
+          {"Corvane.exe<bin\\CorvaneAllocationFaults.exe", "mods\\AllocationFaults<testbed\\mods\\AllocationFaults"},
+          "-mod AllocationFaults -faultText  value  -faultNumber 42 -faultSwitch true", {}, {}, {}, {}, {}, {},
+          {"AllocationFaults.results", kAllocationChecks}),
+  };
+}
+
+// What is at path, as a row states it: kFolder, the file's bytes, or nothing.
+std::string contentAt(const std::string& path) {
+  if (folderExists(path)) return kFolder;
+  if (!fileExists(path)) return "";
+  const std::string bytes = readFile(path);
+  return bytes.empty() ? "<an empty file>" : bytes;
+}
+
+class Launch : public LaunchFixture, public ::testing::WithParamInterface<LaunchCase> {};
+
+TEST_P(Launch, EndsWithOneAndLeavesWhatTheRowSays) {
+  const LaunchCase& row = GetParam();
+  layOut(row.folder);
+  for (const std::string& path : row.readOnly)
+    std::filesystem::permissions(hostPath(path), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+  const FolderSnapshot before = takeSnapshot(folder);
+
+  LaunchResult run = launch(row.arguments, !row.trace.empty());
+  EXPECT_EQ(run.exitCode, 1u) << "exit code 0x" << std::hex << run.exitCode;
+  Lines boxes;
   for (const WarningBox& box : run.boxes) {
-    EXPECT_EQ(box.caption, "Warning");
-    EXPECT_FALSE(box.owned);
-    EXPECT_TRUE(box.okOnly);
+    boxes.push_back(box.text);
+    EXPECT_EQ(box.caption + (box.owned ? " owned" : "") + (box.okOnly ? "" : " not OK only"), "Warning");
   }
-  EXPECT_EQ(launcherStormLines(),
-            (Lines{mpqLine(".\\mods\\M\\Mpqs\\gone.mpq", 10, kNoFile),
-                   mpqLine(".\\mods\\M\\Mpqs\\here.mpq", 11, "1 archive=A1"),
-                   mpqLine(".\\mods\\M\\Mpqs\\lost.mpq", 30, kNoFile), mpqLine("Corvane.mpq", 9, "1 archive=A2")}));
-  EXPECT_EQ(report()["end"], "ok");
-}
+  EXPECT_EQ(boxes, row.boxes);
+  EXPECT_EQ(trace(), row.trace);
+  EXPECT_EQ(row.trace.empty() ? Lines{} : launcherStormLines(), row.storm);
+  const auto& [results, checks] = row.addonResults;
+  EXPECT_EQ(results.empty() ? "" : addonResultsProblems(results, checks), "");
 
-// ---- The mod's manifest.
+  Lines spared;
+  for (const std::string& file : row.files) {
+    const std::string path = file.substr(0, file.find('='));
+    spared.push_back(path);
+    EXPECT_EQ(path + "=" + contentAt(path), file);
+  }
+  const FolderSnapshot after = takeSnapshot(folder);
+  EXPECT_EQ(lostOrChanged(before, after, spared), Lines{});
+  for (const auto& entry : after) EXPECT_EQ(entry.first.find(".tmp"), std::string::npos) << entry.first;
 
-TEST_F(LaunchTest, MissingManifestLaunchesWithTheDefaults) {
-  layOutGame();
-  LaunchResult run = launch("-mod Missing");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(trace(), (startupLines(true) + manifestLine("Missing", "missing") + launchLines(4, "built-in")));
-  EXPECT_FALSE(fileExists("mods\\Missing\\manifest.json"));
-  Report game = report();
-  EXPECT_EQ(game["title.final"], "Corvane");
-  EXPECT_EQ(game["version"], kDefaultVersion);
-  expectStandardRaces(game);
-}
-
-TEST_F(LaunchTest, ManifestUsingEveryKeyIsAppliedWhole) {
-  layOutGame();
-  writeMod("Test", R"({
-    "ModName": "Test Mod",
-    "ModIcon": "icon",
-    "ModVersion": "Test Mod 1.0",
-    "Preview": {"Enable": true, "Logo": "logo", "Info": "A test of every key"},
-    "Addons": [{"Name": "tools", "Enable": true}],
-    "Mpqs": [{"Name": "data"}, {"Name": "patch", "Priority": 20}],
-    "Races": [{"Skin": "Pirates", "RaceKey": "PIRATE"}]
-  })");
-  addAddon("Test", "tools");
-  addArchive("Test", "data", "data");
-  addArchive("Test", "patch", "patch");
-  copyInto(testbedFolder() + "mods\\Demo\\icon.ico", mods("Test\\icon.ico"));
-  LaunchResult run = launch("-mod Test");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_TRUE(run.boxes.empty());
-  // The add-on loaded before any archive was opened.
-  EXPECT_EQ(readFile("Addons.txt"), "tools.dll opens=0\n");
-  EXPECT_EQ(trace(),
-            (startupLines(true) + manifestLine("Test", "opened") +
-             Lines{"addon .\\mods\\Test\\Addons\\tools.dll loaded", "archive .\\mods\\Test\\Mpqs\\data.mpq 10 opened",
-                   "archive .\\mods\\Test\\Mpqs\\patch.mpq 20 opened", "name Test Mod", "icon .\\mods\\Test\\icon.ico",
-                   "version Test Mod 1.0 written"} +
-             launchLines(1, ".\\mods\\Test\\logo.bmp")));
-  EXPECT_EQ(launcherStormLines(), (Lines{mpqLine(".\\mods\\Test\\Mpqs\\data.mpq", 10, "1 archive=A1"),
-                                         mpqLine(".\\mods\\Test\\Mpqs\\patch.mpq", 20, "1 archive=A2"),
-                                         mpqLine("Corvane.mpq", 9, "1 archive=A3")}));
-  Report game = report();
-  EXPECT_EQ(game["title.create"], "Test Mod");
-  EXPECT_EQ(game["title.final"], "Test Mod");
-  EXPECT_EQ(game["version"], "Test Mod 1.0");
-  EXPECT_EQ(game["version.src"], "heap");
-  // The mod's icon comes from its file at the default size, not from the launcher's resource.
-  EXPECT_EQ(game["icon.war3x"].substr(0, 15), "other size=32x3");
-  EXPECT_NE(game["icon.war3x"], game["icon.corvane.real"]);
-  expectRaces(game, {"Pirates"}, {"PIRATE"});
-}
-
-TEST_F(LaunchTest, OnlyAddonsEnabledWithTrueLoadInManifestOrderBeforeTheArchives) {
-  layOutGame();
-  writeMod("A", R"({"Preview": {"Enable": false}, "Races": {"Skin": "Object"}, "Mpqs": [{"Name": "data"}],
-    "Addons": [{"Name": "a", "Enable": true}, {"Name": "b", "Enable": false}, {"Name": "c", "Enable": 1},
-      {"Name": "d"}, {"Enable": true}, {"Name": 7, "Enable": true}, "e", {"Name": "ghost", "Enable": true},
-      {"Name": "g", "Enable": true}]})");
-  for (const char* name : {"a", "b", "c", "d", "e", "g"}) addAddon("A", name);
-  addArchive("A", "data", "data");
-  LaunchResult run = launch("-mod A");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(readFile("Addons.txt"), "a.dll opens=0\ng.dll opens=0\n");
-  EXPECT_EQ(trace(), (startupLines(true) + manifestLine("A", "opened") +
-                      Lines{"addon .\\mods\\A\\Addons\\a.dll loaded", "addon .\\mods\\A\\Addons\\ghost.dll failed",
-                            "addon .\\mods\\A\\Addons\\g.dll loaded", "archive .\\mods\\A\\Mpqs\\data.mpq 10 opened"} +
-                      launchLines(4, "off")));
-  // "Races" given as an object counts as missing.
-  Report game = report();
-  expectStandardRaces(game);
-}
-
-// ---- The game module and its variants.
-
-TEST_F(LaunchTest, MissingGameModuleStillReadsSettingsAndModThenEndsWithOne) {
-  layOutGame("");
-  writeMod("M", R"({"ModVersion": "v", "Addons": [{"Name": "a", "Enable": true}], "Mpqs": [{"Name": "data"}]})");
-  addAddon("M", "a");
-  addArchive("M", "data", "data");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(readFile("Corvane.json"), kFreshSettings);
-  EXPECT_TRUE(folderExists("Mods"));
-  EXPECT_FALSE(fileExists(GameReport::kFileName));
-  EXPECT_EQ(readFile("Addons.txt"), "a.dll opens=0\n");
-  EXPECT_EQ(trace(), (Lines{"game missing", "imports user32.dll 1", "imports Storm.dll 1", "settings ShowMpqMessage on",
-                            "manifest .\\mods\\M\\manifest.json opened", "addon .\\mods\\M\\Addons\\a.dll loaded",
-                            "archive .\\mods\\M\\Mpqs\\data.mpq 10 opened", "version v skipped", "launch skipped"}));
-  EXPECT_EQ(stormTrace(), Lines{mpqLine(".\\mods\\M\\Mpqs\\data.mpq", 10, "1 archive=A1")});
-}
-
-// Without GameMain nothing is opened and nothing runs; without the trace variable nothing is traced.
-TEST_F(LaunchTest, GameWithoutGameMainEndsAfterTheSplashWithoutOpeningTheEngineArchive) {
-  layOutGame("variants\\nogamemain\\Game.dll");
-  EXPECT_EQ(launch("", false).exitCode, 1u);
-  EXPECT_FALSE(fileExists(kLaunchTrace));
-  EXPECT_EQ(readFile("Corvane.json"), kFreshSettings);
-  writeMod("M", R"({"Preview": {"Enable": false}})");
-  EXPECT_EQ(launch("-mod M").exitCode, 1u);
-  EXPECT_EQ(trace(),
-            (startupLines(true) + manifestLine("M", "opened") + Lines{"races 4", "splash off", "GameMain missing"}));
-  EXPECT_FALSE(fileExists("StormTrace.txt"));
-  EXPECT_FALSE(fileExists(GameReport::kFileName));
-}
-
-// A GameMain that leaves its argument on the stack: the launcher puts its own stack back and ends as usual.
-TEST_F(LaunchTest, GameMainThatLeavesItsArgumentOnTheStackReturnsCleanly) {
-  layOutGame("variants\\cdecl\\Game.dll");
-  writeMod("M", R"({"Preview": {"Enable": false}})");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(trace(), (startupLines(true) + manifestLine("M", "opened") + launchLines(4, "off")));
+  if (row.game.empty()) return;
   Report game = report();
   EXPECT_EQ(game["end"], "ok");
-  expectLauncherPatches(game, kDefaultVersion);
+  for (const std::string& value : row.game) {
+    const std::string key = value.substr(0, value.find('='));
+    const std::string read = key + "=" + (key == "races" ? races(game) : game[key]);
+    const bool beginning = value.size() >= 3 && value.compare(value.size() - 3, 3, "...") == 0;
+    EXPECT_EQ(beginning ? read.substr(0, value.size() - 3) + "..." : read, value);
+  }
 }
 
-// The archive opened last lacks the map icon here: the request falls through to the plain lookup.
-TEST_F(LaunchTest, GameWithoutUser32ImportsStillGetsTheArchiveHooksAndPatches) {
-  layOutGame("variants\\nouser32\\Game.dll");
-  copyInto(testbedFolder() + "mods\\Demo\\Mpqs\\music.mpq", "War3x.mpq");
-  writeMod("M", R"({"ModName": "Named", "Preview": {"Enable": false}})");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  Lines expected = startupLines(true);
-  expected.erase(expected.begin() + 1, expected.begin() + 6);
-  expected.insert(expected.begin() + 1, "imports user32.dll 5");
-  EXPECT_EQ(trace(), (expected + manifestLine("M", "opened") + Lines{"name Named"} + launchLines(4, "off")));
-  Report game = report();
-  EXPECT_EQ(game["end"], "ok");
-  expectLauncherPatches(game, kDefaultVersion);
-  EXPECT_EQ(game["title.final"], "Warcraft III");
-  EXPECT_EQ(game["file.UI\\Widgets\\Glues\\icon-map-test.blp"], "missing");
-  const Lines lines = stormTrace();
-  ASSERT_GE(lines.size(), 8u);
-  EXPECT_EQ(
-      Lines(lines.begin() + 4, lines.begin() + 8),
-      (Lines{mpqLine("War3x.mpq", 0, "1 archive=A3"),
-             "281 LoadFileEx A3 \"war3mapIcon.blp\" extra=0 scope=0 -> 0 why=\"not found\"", "252 CloseArchive A3 -> 1",
-             "279 LoadFile \"UI\\Widgets\\Glues\\icon-map-test.blp\" extra=0 -> 0 why=\"not found\""}));
+std::string rowName(const ::testing::TestParamInfo<LaunchCase>& info) {
+  return info.param.name;
 }
 
-TEST_F(LaunchTest, GameWithoutStormImportsStillGetsTheWindowHooksAndTheModVersion) {
-  layOutGame("variants\\nostorm\\Game.dll");
-  writeMod("M", R"({"ModVersion": "Mod 2", "Preview": {"Enable": false}})");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  Lines expected = startupLines(true);
-  expected.erase(expected.begin() + 6, expected.begin() + 14);
-  expected.insert(expected.begin() + 6, "imports Storm.dll 5");
-  EXPECT_EQ(trace(), (expected + manifestLine("M", "opened") + Lines{"version Mod 2 written"} + launchLines(4, "off")));
-  Report game = report();
-  EXPECT_EQ(game["end"], "ok");
-  EXPECT_EQ(game["title.final"], "Corvane");
-  EXPECT_EQ(game["cursor.blizzard"], "corvane");
-  // No launcher patches, but the mod's version text is written all the same.
-  EXPECT_NE(game["bytes.4E3BFA"], "9090EB");
-  EXPECT_NE(game["target.E5F0"], "exe");
-  EXPECT_EQ(game["version"], "Mod 2");
-}
-
-// ---- The archive hooks while the game runs.
-
-// The game opens War3.mpq (no map icon) and then War3x.mpq (with one): requests for the map-icon
-// pictures are answered from War3x.mpq, the archive opened last; other names go to the plain lookup.
-TEST_F(LaunchTest, MapIconRequestsAreAnsweredFromTheArchiveOpenedLast) {
-  layOutGame();
-  copyInto(testbedFolder() + "mods\\Demo\\Mpqs\\music.mpq", "War3.mpq");
-  copyInto(testbedFolder() + "mods\\Demo\\Mpqs\\data.mpq", "War3x.mpq");
-  writeMod("M", R"({"ModIcon": "nothere", "Preview": {"Enable": false}})");
-  LaunchResult run = launch("-mod M");
-  EXPECT_EQ(run.exitCode, 1u);
-  Report game = report();
-  EXPECT_EQ(game["archive.War3.mpq"], "exists=yes result=1 via=E5F0 name=War3.mpq");
-  EXPECT_EQ(game["archive.War3x.mpq"], "exists=yes result=1 via=E5FF name=War3x.mpq");
-  EXPECT_EQ(game["file.UI\\Widgets\\Glues\\icon-map-test.blp"], "loaded size=30 text=BLP1 data.mpq war3mapIcon.blp");
-  EXPECT_EQ(game["file.ui\\widgets\\glues\\ICON-MAP.blp"], "loaded size=30 text=BLP1 data.mpq war3mapIcon.blp");
-  // A mod icon whose file is missing falls back to the launcher's icon resource.
-  EXPECT_EQ(game["icon.war3x"], game["icon.corvane.real"]);
-
-  EXPECT_EQ(
-      stormTrace(),
-      (Lines{
-          mpqLine("Corvane.mpq", 9, "1 archive=A1"),
-          "293 OpenArchiveEx owner=0 \"War3.mpq\" priority=2 flags=0 -> 1 archive=A2",
-          mpqLine("War3x.mpq", 3, "1 archive=A3"),
-          "275 GetArchiveName A2 size=260 -> 1 name=\"War3.mpq\"",
-          "275 GetArchiveName A3 size=260 -> 1 name=\"War3x.mpq\"",
-          mpqLine("War3x.mpq", 0, "1 archive=A4"),
-          "281 LoadFileEx A4 \"war3mapIcon.blp\" extra=0 scope=0 -> 1 buffer=B1 size=30 archive=A4 from=\"War3x.mpq\"",
-          "252 CloseArchive A4 -> 1",
-          "280 UnloadFile B1 -> 1",
-          mpqLine("War3x.mpq", 0, "1 archive=A5"),
-          "281 LoadFileEx A5 \"war3mapIcon.blp\" extra=0 scope=0 -> 1 buffer=B2 size=30 archive=A5 from=\"War3x.mpq\"",
-          "252 CloseArchive A5 -> 1",
-          "280 UnloadFile B2 -> 1",
-          // Every other name goes straight to the plain lookup.
-          "279 LoadFile \"war3mapIcon.blp\" extra=0 -> 1 buffer=B3 size=30 archive=A3 from=\"War3x.mpq\"",
-          "280 UnloadFile B3 -> 1",
-          "279 LoadFile \"Identity.txt\" extra=0 -> 0 why=\"not found\"",
-          "279 LoadFile \"Missing\\Nothing.txt\" extra=0 -> 0 why=\"not found\"",
-          "267 OpenFile \"Identity.txt\" -> 0 why=\"not found\"",
-          "252 CloseArchive A2 -> 1",
-          "252 CloseArchive A3 -> 1",
-      }));
-}
+INSTANTIATE_TEST_SUITE_P(Ordinary, Launch, ::testing::ValuesIn(ordinaryLaunches()), rowName);
+INSTANTIATE_TEST_SUITE_P(Hostile, Launch, ::testing::ValuesIn(hostileLaunches()), rowName);
+INSTANTIATE_TEST_SUITE_P(Addons, Launch, ::testing::ValuesIn(addonLaunches()), rowName);
 
 }  // namespace
