@@ -20,9 +20,11 @@ const size_t kAllocationChecks = 14;
 const std::string kFreshSettings = "{\n    \"ShowMpqMessage\": true\n}";
 const std::string kNoFile = "0 why=\"cannot open file\"";
 const std::string kFolder = "<folder>";
+// The sample mod's add-on: it keeps .\configs\DemoTools.json (built with MinGW against libCorvane.a).
+const std::string kDemoTools = "testbed\\mods\\Demo\\Addons\\DemoTools.dll";
 const std::string kDefaults = "version=" + std::string(kDefaultVersion);
-// The game's icon as it drew it: the launcher's own resource, or the sample mod's icon.ico.
-const std::string kLauncherIcon = "icon.war3x=corvane size=32x32 hash=FAA4B352";
+// The game's icon at the caller's size; the game names it after the known picture it equals.
+const std::string kLauncherIcon = "icon.war3x=corvane size=32x32 ...";
 const std::string kStandardRaces = "races=Human HUMAN, Orc ORC, Undead UNDEAD, NightElf NIGHT_ELF";
 // The launcher's code patches as the game reads them.
 const Lines kPatched = {"bytes.4E3BFA=9090EB", "bytes.59B3E4=9090909090909090", "target.E5F0=exe", "target.E5FF=exe"};
@@ -129,7 +131,7 @@ std::vector<LaunchCase> ordinaryLaunches() {
           {mpqLine(t + "Mpqs\\data.mpq", 10, "1 archive=A1"), mpqLine(t + "Mpqs\\patch.mpq", 20, "1 archive=A2"),
            engineLine(3)},
           {"title.create=Test Mod", "title.final=Test Mod", "version=Test Mod 1.0", "version.src=heap",
-           "icon.war3x=other size=32x32 hash=FDD775EB", "races=Pirates PIRATE"},
+           "icon.war3x=other size=32x32 ...", "races=Pirates PIRATE"},
           {"Addons.txt=tools.dll opens=0\nlast.dll opens=0\n"}),
       row("MissingGameModuleStillReadsSettingsAndMod",
           {"Game.dll<", addonEntry("M", "a"), archiveEntry("M", "data"),
@@ -163,7 +165,7 @@ std::vector<LaunchCase> ordinaryLaunches() {
            manifestEntry("M", R"({"ModVersion": "Mod 2", "Preview": {"Enable": false}})")},
           "-mod M", noStorm + manifestLine("M", "opened") + Lines{"version Mod 2 written"} + launchLines(4, "off"),
           {engineLine(1)},
-          {"title.final=Corvane", "cursor.blizzard=corvane", "bytes.4E3BFA=74077F", "target.E5F0=game+629480",
+          {"title.final=Corvane", "cursor.blizzard=corvane", "bytes.4E3BFA=74077F", "target.E5F0=game+...",
            "version=Mod 2"}),
       // The game opens War3.mpq (no map icon), then War3x.mpq (with one): the map-icon pictures come from
       // War3x.mpq, the archive opened last; a mod icon whose file is missing gives the launcher's icon.
@@ -234,9 +236,9 @@ std::vector<LaunchCase> hostileLaunches() {
                                 mpqLine(many + "Mpqs\\data.mpq", 10011, "1 archive=A1"), engineLine(2)};
 
   // Files past MAX_PATH exist but the 8-bit calls cannot reach them: they fail like missing ones. Names
-  // with bytes 0x80 to 0xFF load, open and reach the game unchanged; the title goes through the window's
-  // wide text and back. An icon path that the runtime opens but the loader refuses gives the loader's
-  // answer, no icon; one that the runtime refuses too gives the launcher's icon.
+  // with bytes 0x80 to 0xFF load, open and reach the game and the add-on's document unchanged; the title
+  // goes through the window's wide text and back. An icon path that the runtime opens but the loader refuses gives the
+  // loader's answer, no icon; one that the runtime refuses too gives the launcher's icon.
   const std::string high = "Hi\xC0\xC9\xE9\xFF" + std::string(100, 'p'), addon = "Add\x80\xE9\xFC",
                     data = "Dat\xE9\xF1";
   const std::string deep = std::string(200, 'd'), in = "mods\\" + high + "\\", at = ".\\" + in;
@@ -284,7 +286,7 @@ std::vector<LaunchCase> hostileLaunches() {
       // "Corvane.json" is a folder: nothing is read or written there, and warnings are off.
       row("PathsPastMaxPathFailAndHighBytesPassUnchanged",
           {"Corvane.json\\keep.txt=kept", manifestEntry(high, highManifest), addonEntry(high, addon),
-           addonEntry(high, "doc", "DocumentAddon.dll"), archiveEntry(high, data),
+           in + "Addons\\doc.dll<" + kDemoTools, archiveEntry(high, data),
            in + "Addons\\" + deep + ".dll<bin\\MarkerAddon.dll",
            in + "Mpqs\\" + deep + ".mpq<testbed\\mods\\Demo\\Mpqs\\data.mpq",
            in + deep + ".ico<testbed\\mods\\Demo\\icon.ico", in + deep + ".bmp<testbed\\mods\\Demo\\logo.bmp"},
@@ -300,8 +302,9 @@ std::vector<LaunchCase> hostileLaunches() {
            mpqLine(at + "Mpqs\\" + deep + ".mpq", 11, kNoFile), engineLine(2)},
           {"title.final=" + name, "version=" + printable(version, 256), underWine() ? "icon.war3x=null" : kLauncherIcon,
            "races=" + printable(skin, 256) + " " + printable(key, 256)},
-          {"Addons.txt=" + addon + ".dll opens=0\n", "DocumentAddon.txt=exists=yes\n",
-           "configs\\Addon.json={\n    \"Loads\": 1\n}"}),
+          {"Addons.txt=" + addon + ".dll opens=0\n",
+           "configs\\DemoTools.json={\n    \"Mod\": \"" + high +
+               "\",\n    \"Loads\": 1,\n    \"Level\": 0,\n    \"Verbose\": false\n}"}),
       // The mod's folder lies past MAX_PATH: its manifest applies where the runtime opens such a path.
       row("ModPastMaxPath", {manifestEntry(longMod, "{\"ModName\": \"Long\", \"Preview\": {\"Enable\": 1}}")},
           "-mod " + longMod,
@@ -315,9 +318,9 @@ std::vector<LaunchCase> hostileLaunches() {
            manifestEntry(
                "RO",
                R"({"ModName": "ReadOnly", "Preview": {"Enable": "true"}, "Addons": [{"Name": "doc", "Enable": true}]})"),
-           addonEntry("RO", "doc", "DocumentAddon.dll")},
+           "mods\\RO\\Addons\\doc.dll<" + kDemoTools},
           "-mod RO", modTrace("RO", {"addon .\\mods\\RO\\Addons\\doc.dll loaded", "name ReadOnly"}, 4, "off"),
-          {engineLine(1)}, {"title.final=ReadOnly"}, {"DocumentAddon.txt=exists=no\n"}, {},
+          {engineLine(1)}, {"title.final=ReadOnly"}, {"configs\\DemoTools.json="}, {},
           {"Corvane.json", "mods\\RO\\manifest.json"}),
   };
 }
@@ -353,7 +356,7 @@ class Launch : public LaunchFixture, public ::testing::WithParamInterface<Launch
 
 TEST_P(Launch, EndsWithOneAndLeavesWhatTheRowSays) {
   const LaunchCase& row = GetParam();
-  layOut(row.folder);
+  ASSERT_NO_FATAL_FAILURE(layOut(row.folder));
   for (const std::string& path : row.readOnly)
     std::filesystem::permissions(hostPath(path), std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
