@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-void checkDocuments();
-void checkArrayDocument();
+void checkNumbers();
 void checkRegisterContracts();
 void checkPatch();
 void checkStorm();

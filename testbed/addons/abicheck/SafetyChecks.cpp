@@ -1,6 +1,5 @@
-// Documents against what add-ons do with them: two objects that share a record by assignment, both
-// destroyed, in either order, with the survivor used in between; a file another add-on holds open;
-// look-ups that each give a handle of their own.
+// Destroying documents as add-ons do: two objects that share a record by assignment, both destroyed, in
+// either order, with the survivor used in between.
 #include "CJSON_Exp.h"
 #include "Checks.h"
 #include "Report.h"
@@ -46,21 +45,4 @@ void checkSafety() {
   checkFile("both destroyed, the shared document's file holds every change", kPath,
             "{\n    \"the assigned document outlives the one it was assigned from\": 1,\n"
             "    \"the document assigned from outlives the assigned one\": 1\n}");
-
-  // Held open the way a plain fopen holds it: without delete sharing, so it cannot be replaced.
-  const char held[] = ".\\configs\\abicheck-held.json";
-  writeText(held, "{\"a\": 1}");
-  CJSON_Exp document("abicheck-held.json", false);
-  FILE* holder = fopen(held, "rb");
-  document.SetInt("b", 2, false);
-  checkFile("a file another add-on holds open still gets the change", held, "{\n    \"a\": 1,\n    \"b\": 2\n}");
-  if (holder) fclose(holder);
-
-  // Handles that do not exist share a record, but never a handle: a caller may assign to its own.
-  SObject_Exp& one = document["nope"];
-  SObject_Exp& two = document["nope"];
-  checkTrue("two look-ups of a missing member give two handles", &one != &two);
-  one = document["a"];
-  checkTrue("assigning to one missing handle leaves another missing",
-            one.GetInt() == 1 && !two.IsExist() && !document["nope"].IsExist());
 }
