@@ -1,8 +1,8 @@
 // Write-backs: the file always holds one complete text; the temporary files are the write-back's own and
 // never outlive it, and those that ended processes left go at the next write-back; a held file is
 // replaced once it is let go, or else gets the complete text in place; a file that cannot be written
-// keeps its text while the tree keeps the change; the memory taken does not grow with the document; and
-// running out of memory anywhere leaves the file whole.
+// keeps its text while the tree keeps the change; the memory taken does not grow with the document.
+// (Running out of memory in a write-back: exports_allocation_faults, through the launcher.)
 #include "CJSON_Exp.h"
 #include "OpenDocument.h"
 #include "json/Document.h"
@@ -22,14 +22,10 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -150,63 +146,6 @@ TEST_F(WriteBacks, TemporaryFilesOfEndedProcessesGo) {
   openDocument("x.json", false).SetInt("b", 2, false);
   EXPECT_EQ(readFile("x.json"), kTwo);
   for (const auto& file : files) EXPECT_EQ(fileExists(file.name), file.kept) << file.name;
-}
-
-// The whole file, read while nobody else has it open (Windows' share modes); false when somebody has.
-bool readAlone(const char* path, std::string& text) {
-#ifdef _WIN32
-  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  text.clear();
-  char chunk[65536];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-  CloseHandle(file);
-#else
-  text = readFile(path);  // a rename replaces the file whole under a reader
-#endif
-  return true;
-}
-
-// Two documents on one file, written from two threads while a third reads the file whenever nobody is
-// writing it: every read finds one complete text, and the file ends with the last complete write-back's.
-// (The reader keeps the file from being replaced while it reads, so some texts go in place.)
-TEST_F(WriteBacks, TwoDocumentsOnOneFileFromTwoThreads) {
-  const std::string head = "{\n    \"Pad\": \"" + std::string(200000, 'x') + "\",\n    \"Count\": ";
-  writeFile("shared.json", head + "0\n}");
-  std::atomic<int> running{2};
-  std::atomic<int> incomplete{0}, reads{0};
-  std::thread reader([&] {
-    std::string text;
-    while (running > 0) {
-      if (!readAlone("shared.json", text)) continue;
-      ++reads;
-      size_t digits = text.size() - head.size() - 2;
-      bool whole = text.size() > head.size() + 2 && text.compare(0, head.size(), head) == 0 &&
-                   text.find_first_not_of("0123456789", head.size()) == head.size() + digits &&
-                   text.compare(head.size() + digits, 2, "\n}") == 0;
-      if (!whole) ++incomplete;
-    }
-  });
-  std::thread writers[2];
-  for (int i = 0; i < 2; ++i) {
-    writers[i] = std::thread([&, i] {
-      // Writing starts once the reader has read, so that the two overlap.
-      auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-      while (reads == 0 && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-      CJSON_Exp& document = openDocument("shared.json", false);
-      for (int count = 1; count <= 40; ++count) document.SetInt("Count", 1000 * i + count, true);
-      --running;
-    });
-  }
-  for (std::thread& writer : writers) writer.join();
-  reader.join();
-  ASSERT_GT(reads, 0) << "the reader never read the file within a minute";
-  EXPECT_EQ(incomplete, 0);
-  CJSON_Exp& last = openDocument("shared.json", false);  // three times the read buffer, loaded whole
-  last.SetInt("Count", 5000, true);
-  EXPECT_EQ(readFile("shared.json"), head + "5000\n}");
-  EXPECT_EQ(namesIn("."), Names{"shared.json"});
 }
 
 #ifdef _WIN32
@@ -459,63 +398,6 @@ TEST_F(WriteBacks, TheMemoryTakenDoesNotGrowWithTheDocument) {
   EXPECT_LT(taken, 128 * 1024) << "bytes above the loaded document";
 }
 
-// Each allocation of a change, in turn, fails: the change either is made or leaves the tree as it was,
-// the file holds the old text, no temporary file stays, and a later write-back writes the tree whole.
-struct Change {
-  const char* name;
-  const char* text;     // the file's text before, in the writer's own layout
-  const char* changed;  // its text after the change
-  bool held;            // the file is held open, so the text goes in place
-  std::function<void(CJSON_Exp&)> make;
-};
-
-TEST_F(WriteBacks, RunningOutOfMemoryLeavesTheFileWhole) {
-  const Change changes[] = {
-      {"overwrite", kOne, "{\n    \"a\": 2\n}", false, [](CJSON_Exp& d) { d.SetInt("a", 2, true); }},
-      {"grow an object", kOne, kTwo, false, [](CJSON_Exp& d) { d.SetInt("b", 2, false); }},
-      {"grow an array", "[\n    1\n]", "[\n    1,\n    2\n]", false, [](CJSON_Exp& d) { d.PushBackInt(2); }},
-      {"add an object", kOne, "{\n    \"a\": 1,\n    \"o\": {}\n}", false, [](CJSON_Exp& d) { d.SetObject("o"); }},
-      {"in place", kOne, kTwo, true, [](CJSON_Exp& d) { d.SetInt("b", 2, false); }},
-  };
-  for (const Change& change : changes) {
-    for (long nth = 1;; ++nth) {
-      SCOPED_TRACE(std::string(change.name) + ", allocation " + std::to_string(nth));
-      writeFile("m.json", change.text);
-      CJSON_Exp& document = openDocument("m.json", false);
-      FILE* holder = change.held ? fopen("m.json", "rb") : nullptr;
-      failAllocation(nth);
-      change.make(document);
-      long asked = failAllocation(0);
-      if (holder) fclose(holder);
-      if (asked < nth) {  // nothing failed: the change is complete
-        EXPECT_EQ(readFile("m.json"), change.changed);
-        break;
-      }
-      EXPECT_EQ(readFile("m.json"), change.text);
-      EXPECT_EQ(namesIn("."), Names{"m.json"});
-      ASSERT_TRUE(WriteBack(*document.record));
-      std::string after = readFile("m.json");
-      EXPECT_TRUE(after == change.text || after == change.changed) << after;
-    }
-  }
-
-  // Loading and look-ups: a document memory cannot hold does not exist and never writes; a look-up
-  // gives a handle that does not exist.
-  writeFile("m.json", kTwo);
-  for (long nth = 1;; ++nth) {
-    BoundDocument& bound = *new BoundDocument;
-    CJSON_Exp& document = bound.document;
-    failAllocation(nth);
-    bound.open("m.json", false);
-    bool found = document["b"].IsExist();
-    long asked = failAllocation(0);
-    if (asked < nth) break;
-    EXPECT_FALSE(found) << "allocation " << nth;
-    if (document.IsExist()) continue;  // the look-up's own allocation failed
-    document.SetInt("c", 3, false);
-    EXPECT_EQ(readFile("m.json"), kTwo) << "allocation " << nth;
-  }
-}
 #endif
 
 }  // namespace

@@ -20,9 +20,7 @@ extern "C" BOOL WINAPI addonMain(HINSTANCE self, DWORD reason, void*) {
   checkBindings(self);
   checkNumbers();
   checkRegisterContracts();
-  checkPatch();
   checkStorm();
-  checkCmdLine();
   checkStringUtils();
   checkSafety();
   checkRedirector(self);

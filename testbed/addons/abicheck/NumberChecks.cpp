@@ -53,12 +53,13 @@ void checkNumbers() {
     setControlWord(set);
     CJSON_Exp numbers("abicheck-numbers.json", false);
     unsigned same = 0;  // numbers read as the reference reads them, up to the first that is not
-    while (same < kNumberCount && bitsOf(numbers[static_cast<int>(same)].GetFloat()) == kNumbersAsFloats[same]) ++same;
+    while (same < kNumberCount && bitsOf(numbers[static_cast<int>(same)].GetFloat()) == kNumbersRead[same].asFloat)
+      ++same;
     numbers.Clear("none");  // no such member: the tree is written back as it was read
     CJSON_Exp doubles("abicheck-doubles.json", false);
     for (unsigned i = 0; i < kNumberCount; ++i) {
       unsigned long words[2];
-      memcpy(words, &kNumbersRead[i], sizeof words);
+      memcpy(words, &kNumbersRead[i].asDouble, sizeof words);
       ProbeResult ignored;
       probeCall(pushBackDouble, &doubles, words, 2, &ignored);
     }
@@ -66,14 +67,13 @@ void checkNumbers() {
     setControlWord(start);
 
     char name[128];
-    _snprintf(name, sizeof name, "x87 at %s: numbers read as the reference reads them", precision.name);
-    checkNumber(name, kNumberCount, same);
-    _snprintf(name, sizeof name, "x87 at %s: the numbers read, written back as the reference writes them",
-              precision.name);
-    checkFile(name, kNumbers, kNumbersWritten);
-    _snprintf(name, sizeof name, "x87 at %s: doubles written as the reference writes them", precision.name);
-    checkFile(name, kDoubles, kDoublesWritten);
-    _snprintf(name, sizeof name, "x87 at %s: the control word is left as the caller set it", precision.name);
-    checkNumber(name, set, left);
+    auto named = [&](const char* what) {
+      _snprintf(name, sizeof name, "x87 at %s: %s", precision.name, what);
+      return name;
+    };
+    checkNumber(named("numbers read as the reference reads them"), kNumberCount, same);
+    checkFile(named("the numbers read, written back as the reference writes them"), kNumbers, kNumbersWritten);
+    checkFile(named("doubles written as the reference writes them"), kDoubles, kDoublesWritten);
+    checkNumber(named("the control word is left as the caller set it"), set, left);
   }
 }

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 static std::string pretty(const rapidjson::Value& value) {
@@ -35,40 +35,36 @@ static std::string literal(const std::string& text) {
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   std::ifstream in(argv[1], std::ios::binary);
-  std::stringstream given;
-  given << in.rdbuf();
-  const std::string text = given.str();
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   rapidjson::Document numbers;
   numbers.Parse(text.c_str());
   if (numbers.HasParseError() || !numbers.IsArray()) return fprintf(stderr, "%s: not an array\n", argv[1]), 1;
 
   rapidjson::Document doubles(rapidjson::kArrayType);
-  std::string bits, floats;
+  std::string read;
   for (const rapidjson::Value& number : numbers.GetArray()) {
     if (!number.IsNumber()) return fprintf(stderr, "%s: not a number in the array\n", argv[1]), 1;
     double value = number.GetDouble();
-    uint64_t pattern;
-    memcpy(&pattern, &value, sizeof pattern);
-    char hex[32];
-    snprintf(hex, sizeof hex, "\n    0x%016" PRIx64 "ull,", pattern);
-    bits += hex;
     float single = static_cast<float>(value);
+    uint64_t bits;
     uint32_t singleBits;
+    memcpy(&bits, &value, sizeof bits);
     memcpy(&singleBits, &single, sizeof singleBits);
-    snprintf(hex, sizeof hex, "\n    0x%08" PRIx32 "u,", singleBits);
-    floats += hex;
+    char row[64];
+    snprintf(row, sizeof row, "\n    {0x%016" PRIx64 "ull, 0x%08" PRIx32 "u},", bits, singleBits);
+    read += row;
     doubles.PushBack(value, doubles.GetAllocator());
   }
 
   FILE* header = fopen(argv[2], "wb");
   if (!header) return 1;
-  const char* name = strrchr(argv[1], '/') ? strrchr(argv[1], '/') + 1 : argv[1];
   fprintf(header,
-          "// Made by NumberReference from %s: RapidJSON 1.1.0 on x86-64, default flags.\n#pragma once\n\n"
+          "// Made by NumberReference: RapidJSON 1.1.0 on x86-64, default flags.\n#pragma once\n\n"
           "const unsigned kNumberCount = %u;\nconst char kNumbersText[] =%s;\nconst char kNumbersWritten[] =%s;\n"
-          "const unsigned long long kNumbersRead[] = {%s\n};\nconst unsigned kNumbersAsFloats[] = {%s\n};\n"
+          "// Each number read, as a double and narrowed to a float.\n"
+          "const struct {\n  unsigned long long asDouble;\n  unsigned asFloat;\n} kNumbersRead[] = {%s\n};\n"
           "const char kDoublesWritten[] =%s;\n",
-          name, numbers.Size(), literal(text).c_str(), literal(pretty(numbers)).c_str(), bits.c_str(), floats.c_str(),
+          numbers.Size(), literal(text).c_str(), literal(pretty(numbers)).c_str(), read.c_str(),
           literal(pretty(doubles)).c_str());
   return fclose(header) == 0 ? 0 : 1;
 }
