@@ -1,5 +1,5 @@
-# The two entry points; both install what is missing first.
-.PHONY: test demo sdk dist bench
+# The two entry points; both install what is missing first. make fuzz runs the long fuzz campaigns.
+.PHONY: test demo sdk dist bench fuzz
 test:
 	scripts/test
 demo:
@@ -7,3 +7,4 @@ demo:
 sdk: ; scripts/sdk
 dist: ; scripts/dist
 bench: ; scripts/bench
+fuzz: ; scripts/fuzz

@@ -1,8 +1,9 @@
-// Start-up to GameMain: Corvane.exe with the sample mod (splash off) against the stand-in game's bare
-// loader, GameLoader.exe, which only loads Game.dll and calls GameMain. Both run in the same game
+// Start-up to GameMain: Corvane.exe with the sample mod (splash off) against the stand-in game's loader,
+// GameLoader.exe, given the same mod work: it loads Game.dll, the mod's enabled add-on and its archives
+// and the engine archive, at the launcher's priorities, and calls GameMain. Both run in the same game
 // folder, alternately; GameMain's first act is to create "GameReport.txt", so the time from process
-// creation until that file appears is the start-up. Extra runs with the launcher's start-up trace
-// and its clock give each phase in milliseconds.
+// creation until that file appears is the start-up, and the ratio is the launcher's own cost. Extra
+// runs with the launcher's start-up trace and its clock give each phase in milliseconds.
 #include "bench/BenchSupport.h"
 #include "support/ChildProcess.h"
 #include "support/WholeFile.h"
@@ -19,6 +20,11 @@ namespace {
 
 const char kReport[] = "GameReport.txt";
 const char kTrace[] = "StartupTrace.txt";
+// What the launcher loads and opens for the sample mod (its trace lists them): the enabled add-on, the
+// three archives at their priorities, then the engine archive.
+const char kModWork[] =
+    ".\\mods\\Demo\\Addons\\DemoTools.dll .\\mods\\Demo\\Mpqs\\data.mpq=10 .\\mods\\Demo\\Mpqs\\patch.mpq=20 "
+    ".\\mods\\Demo\\Mpqs\\music.mpq=21 Corvane.mpq=9";
 
 std::string programFolder() {
   char path[MAX_PATH];
@@ -145,7 +151,7 @@ int main() {
   runOnce("Corvane.exe", "-mod Demo", false);  // warms the file cache and writes the settings file once
   for (int round = 0; round < rounds; ++round) {
     Run corvane = runOnce("Corvane.exe", "-mod Demo", false);
-    Run bare = runOnce("GameLoader.exe", "", false);
+    Run bare = runOnce("GameLoader.exe", kModWork, false);
     reachedAll = reachedAll && corvane.gameMain && bare.gameMain && corvane.exitCode == 1 && bare.exitCode == 0;
     launcher.push_back(corvane.gameMain - corvane.start);
     loader.push_back(bare.gameMain - bare.start);
@@ -160,8 +166,8 @@ int main() {
       phases[phase.first].push_back(phase.second);
     }
   }
-  printResult("start-up to GameMain: Corvane.exe -mod Demo vs GameLoader.exe", median(launcher), median(loader), "ms",
-              0);
+  printResult("start-up to GameMain: Corvane.exe -mod Demo vs GameLoader.exe with the mod's work", median(launcher),
+              median(loader), "ms", 1.15);
   for (const std::string& name : order) printf("phase\t%s\t%.1f\n", name.c_str(), median(phases[name]));
   if (!reachedAll) printNote("start-up: some run did not reach GameMain or ended with an unexpected exit code");
   removeScratch(scratch);

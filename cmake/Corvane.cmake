@@ -1,19 +1,19 @@
 # Build settings of the project's own targets, applied target by target.
 
 # RapidJSON is header-only and lives in /usr/include, which must not reach the cross compiler as a
-# whole (glibc's headers would shadow MinGW's): expose only its own folder.
-set(CORVANE_THIRD_PARTY ${CMAKE_BINARY_DIR}/third_party)
-file(MAKE_DIRECTORY ${CORVANE_THIRD_PARTY})
-file(CREATE_LINK /usr/include/rapidjson ${CORVANE_THIRD_PARTY}/rapidjson SYMBOLIC)
+# whole (glibc's headers would shadow MinGW's): only its own folder, with the fixed reader, is exposed.
+include(RapidJson)
 
-# C++17, warnings on, the project's include roots, RapidJSON, a statically linked GCC runtime (Wine
-# cannot find MinGW's runtime DLLs; the C runtime stays msvcrt.dll), and no link time in the image (PE
-# header and export directory), so that the same sources link to the same bytes.
+# C++17, warnings on, doubles computed with SSE2 (so that a number reads and writes the same whatever
+# precision the calling thread's x87 unit has: MinGW starts it at 64 bits, the game's Direct3D device
+# sets 24), the project's include roots, RapidJSON, a statically linked GCC runtime (Wine cannot find
+# MinGW's runtime DLLs; the C runtime stays msvcrt.dll), and no link time in the image (PE header and
+# export directory), so that the same sources link to the same bytes.
 function(corvane_target target)
   target_compile_features(${target} PRIVATE cxx_std_17)
-  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra>)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:-Wall -Wextra -msse2 -mfpmath=sse>)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/include)
-  target_include_directories(${target} SYSTEM PRIVATE ${CORVANE_THIRD_PARTY})
+  target_include_directories(${target} SYSTEM PRIVATE ${CORVANE_RAPIDJSON_INCLUDE})
   get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE" OR type STREQUAL "SHARED_LIBRARY" OR type STREQUAL "MODULE_LIBRARY")
     target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)

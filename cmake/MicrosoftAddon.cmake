@@ -1,7 +1,8 @@
 # Add-ons built the way authors with Microsoft's tools build them: clang in Microsoft mode and lld-link,
 # no C runtime of their own, linked against Corvane.lib and import libraries of kernel32.dll and
 # msvcrt.dll made from testbed/addons/system/*.def. MinGW's Windows headers stand in for the SDK's.
-#   corvane_microsoft_addon(NAME OUTPUT_DIRECTORY dir ENTRY function SOURCES file... [INCLUDES dir...])
+#   corvane_microsoft_addon(NAME OUTPUT_DIRECTORY dir ENTRY function SOURCES file... [INCLUDES dir...]
+#                           [DEPENDS file...])   DEPENDS: generated headers the sources include
 find_program(CORVANE_CLANG clang REQUIRED)
 find_program(CORVANE_LLD_LINK lld-link REQUIRED)
 set(CORVANE_MICROSOFT_FLAGS
@@ -25,7 +26,7 @@ endforeach()
 add_custom_target(corvane_microsoft_system_libs DEPENDS ${CORVANE_MICROSOFT_SYSTEM_LIBS})
 
 function(corvane_microsoft_addon name)
-  cmake_parse_arguments(A "" "OUTPUT_DIRECTORY;ENTRY" "SOURCES;INCLUDES" ${ARGN})
+  cmake_parse_arguments(A "" "OUTPUT_DIRECTORY;ENTRY" "SOURCES;INCLUDES;DEPENDS" ${ARGN})
   set(objects "")
   set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}.microsoft)
   set(includes -I${CMAKE_SOURCE_DIR}/include)
@@ -43,7 +44,7 @@ function(corvane_microsoft_addon name)
     add_custom_command(OUTPUT ${object}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${work}
       COMMAND ${CORVANE_CLANG} ${flags} ${includes} -MD -MF ${object}.d -c ${path} -o ${object}
-      DEPENDS ${path}
+      DEPENDS ${path} ${A_DEPENDS}
       DEPFILE ${object}.d
       COMMENT "Compiling ${source} for ${name}.dll the Microsoft way")
     list(APPEND objects ${object})

@@ -27,10 +27,7 @@ struct FiniteNumbers {
   bool Uint(unsigned value) { return tree.Uint(value); }
   bool Int64(int64_t value) { return tree.Int64(value); }
   bool Uint64(uint64_t value) { return tree.Uint64(value); }
-  bool Double(double value) {
-    volatile double stored = value;  // as the tree keeps it: x87 code may still hold more range
-    return std::isfinite(stored) && tree.Double(stored);
-  }
+  bool Double(double value) { return std::isfinite(value) && tree.Double(value); }
   bool RawNumber(const char* text, rapidjson::SizeType length, bool copy) { return tree.RawNumber(text, length, copy); }
   bool String(const char* text, rapidjson::SizeType length, bool copy) { return tree.String(text, length, copy); }
   bool StartObject() { return tree.StartObject(); }
@@ -53,6 +50,34 @@ struct StreamParse {
   }
 };
 
+// The x87 unit at its full 64-bit precision for a scope, then as the caller had it. Doubles are computed
+// with SSE2, whatever the unit's settings, but the compiler converts a 64-bit integer with x87
+// instructions (FILD, and for an unsigned one from 2^63 up an FADD of 2^64), which the unit rounds to
+// its precision: at the 24 bits of a game thread once Direct3D has set them, 12312312312312312312 would
+// read as 1.2312312e19. At 64 bits they are exact, and storing the double rounds once.
+struct FullPrecision {
+#ifdef __i386__
+  FullPrecision() {
+    __asm__ volatile("fnstcw %0" : "=m"(saved) : : "memory");
+    unsigned short full = static_cast<unsigned short>(saved | 0x0300);
+    __asm__ volatile("fldcw %0" : : "m"(full) : "memory");
+  }
+  ~FullPrecision() {
+    __asm__ volatile("fldcw %0" : : "m"(saved) : "memory");
+  }
+  unsigned short saved;
+#else
+  FullPrecision() {}  // elsewhere SSE2 converts them too
+#endif
+};
+
+// Parses the whole stream into the tree. Not inlined, so that every conversion of the reader stays
+// between the precision's change and its return.
+__attribute__((noinline)) static void parse(DocumentRecord& document, rapidjson::FileReadStream& stream) {
+  StreamParse parse{stream, document.base};
+  document.tree.Populate(parse);
+}
+
 // Parses the open file into the tree; anything but an object or array, or a failed parse, becomes an
 // empty object. False when memory ran out: the tree is then unusable.
 static bool load(DocumentRecord& document, FILE* file) {
@@ -60,8 +85,8 @@ static bool load(DocumentRecord& document, FILE* file) {
   if (!buffer) return false;
   try {
     rapidjson::FileReadStream stream(file, buffer.get(), kReadBufferSize);
-    StreamParse parse{stream, document.base};
-    document.tree.Populate(parse);
+    FullPrecision exact;
+    parse(document, stream);
     if (!document.tree.IsObject() && !document.tree.IsArray()) document.tree.SetObject();
   } catch (...) {
     return false;

@@ -39,7 +39,8 @@ struct DocumentRecord {
   CheckedAllocator base;  // where the pool and the parser take their memory
   JsonPool pool;          // every value, member or element of the tree comes from it
   JsonTree tree;
-  const char* path;  // file that every write-back replaces
+  const char* path;    // file that every write-back replaces
+  bool swept = false;  // the first write-back removed what killed processes left beside the file
 
   explicit DocumentRecord(const char* path);
 };

@@ -9,6 +9,7 @@
 #include "json/internal/HandleStore.h"
 
 #include <cmath>
+#include <cstdint>
 
 typedef JsonValue Value;
 
@@ -154,13 +155,16 @@ bool SObject_Exp::GetBool() {
 
 double SObject_Exp::GetDouble() {
   if (!live(record) || !record->value->IsNumber()) return 0.0;
-  return record->value->GetDouble();
+  const Value& number = *record->value;
+  if (!number.IsUint64() || number.IsInt64()) return number.GetDouble();
+  // From 2^63 up: the compiler would convert on the x87 unit, which rounds to the caller's precision.
+  uint64_t whole = number.GetUint64();
+  return static_cast<double>(static_cast<uint32_t>(whole >> 32)) * 4294967296.0 +
+         static_cast<double>(static_cast<uint32_t>(whole));
 }
 
 float SObject_Exp::GetFloat() {
-  // Through memory: on x87 the value would otherwise go back in ST0 unrounded (an integer's whole value).
-  volatile float rounded = static_cast<float>(GetDouble());
-  return rounded;
+  return static_cast<float>(GetDouble());
 }
 
 int SObject_Exp::GetInt() {

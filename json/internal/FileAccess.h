@@ -31,27 +31,38 @@ struct OutputFile {
   intptr_t system;
 };
 
+const unsigned kTemporaryNameTries = 16;  // fresh names tried before the folder counts as refusing
+
 // Creates a new, empty file beside path under a name that no file had (path, a dot, the process and
 // a count, ".tmp"), with the given attributes; its name goes to name. False when the folder takes no
 // new file there.
 bool createTemporary(const char* path, unsigned attributes, std::string& name, OutputFile& file);
 
+// The name a temporary file beside path is tried under after ahead more tries from now, if no file
+// has it by then.
+std::string nextTemporaryName(const char* path, unsigned ahead = 0);
+
+// Removes the temporary files beside path that processes which no longer run left there (a process
+// killed in a write-back), and no other file: not those of running processes, nor names of another form.
+void removeStaleTemporaries(const char* path);
+
 // Opens the file at path (making it when missing) to be rewritten in place, keeping other writers out
 // while it is. False when it cannot be written.
 bool openInPlace(const char* path, OutputFile& file);
 
-// Makes the file at least size bytes long, so that the disk holds room for a text of that size before
-// a byte of the old one is overwritten, and goes back to its start. False, with the bytes as they
-// were, when there is no room.
-bool reserveLength(OutputFile file, uint64_t size);
-
+bool sizeOf(OutputFile file, uint64_t& size);
+bool seekTo(OutputFile file, uint64_t offset);
 // Ends the file at size bytes.
 bool cutAt(OutputFile file, uint64_t size);
-
 bool writeBytes(OutputFile file, const char* bytes, size_t size);
+// Sends what was written to the disk itself, so that a power cut cannot lose it.
+bool flushFile(OutputFile file);
 bool closeFile(OutputFile file);
 void removeFile(const char* path);
 
 // Puts the complete temporary file, still open, in the place of path, replacing it. False when that is
 // refused (path held open, say); both files are then as they were.
 bool putInPlace(OutputFile file, const char* temporary, const char* path);
+
+// Waits that many milliseconds.
+void pauseFor(unsigned milliseconds);

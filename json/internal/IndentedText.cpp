@@ -5,6 +5,7 @@
 #include <rapidjson/internal/dtoa.h>
 #include <rapidjson/internal/itoa.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -48,8 +49,16 @@ void writeByte(TextOutput& output, char byte) {
   output.commit(at + 1);
 }
 
+// Whether a text of length bytes may be sized (6 bytes a byte at most) without passing 32 bits: a
+// longer one would pass the size cap anyway, so the output fails here.
+bool sizeable(TextOutput& output, size_t length) {
+  if (length > kMaxTextSize) output.failed = true;
+  return !output.failed;
+}
+
 // A string in double quotes; a piece at a time when even the longest escaping of it passes the buffer.
 void writeString(TextOutput& output, const char* text, size_t length) {
+  if (!sizeable(output, length)) return;
   const size_t most = 2 + 6 * length;
   if (most <= kTextBufferSize) {
     char* at = output.room(most);
@@ -117,6 +126,7 @@ void writeLine(TextOutput& output, bool comma, size_t level) {
 // for room when they fit the buffer.
 void writeMemberHead(TextOutput& output, bool comma, size_t level, const JsonValue& name) {
   size_t length = name.GetStringLength();
+  if (!sizeable(output, length)) return;
   size_t most = level * kIndent + 6 * length + 6;
   if (most > kTextBufferSize) {
     writeLine(output, comma, level);
@@ -145,9 +155,38 @@ void TextOutput::flush() {
   written += pending;
   if (written > kMaxTextSize) failed = true;
   if (failed || !file) return;
-  if (reserve && !reserveLength(*file, reserve)) failed = true;
-  reserve = 0;
+  if (roomTo > roomFrom && !makeRoom()) failed = true;
+  roomTo = 0;
   if (!failed && !writeBytes(*file, buffer, pending)) failed = true;
+}
+
+void TextOutput::overwrite(uint64_t old, uint64_t size) {
+  if (size > old) roomFrom = old, roomTo = size;
+  else if (old <= kMaxTextSize) padTo = static_cast<size_t>(old);
+}
+
+bool TextOutput::makeRoom() {
+  char spaces[512];
+  memset(spaces, ' ', sizeof spaces);
+  if (!seekTo(*file, roomFrom)) return false;
+  for (uint64_t left = roomTo - roomFrom; left > 0;) {
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(left, sizeof spaces));
+    if (!writeBytes(*file, spaces, piece)) return false;
+    left -= piece;
+  }
+  return seekTo(*file, 0);
+}
+
+void TextOutput::finish() {
+  text = written + static_cast<size_t>(at - buffer);
+  for (size_t spaces = padTo > text ? padTo - text : 0; spaces > 0 && !failed;) {
+    if (at == end) flush();
+    size_t piece = std::min(spaces, static_cast<size_t>(end - at));
+    memset(at, ' ', piece);
+    at += piece;
+    spaces -= piece;
+  }
+  flush();
 }
 
 bool writeIndented(const JsonValue& root, TextOutput& output, TextShape& shape) {
@@ -187,7 +226,7 @@ bool writeIndented(const JsonValue& root, TextOutput& output, TextShape& shape) 
     open.pop_back();
     value = nullptr;
   }
-  output.flush();
-  shape.bytes = output.written;
+  output.finish();
+  shape.bytes = output.text;
   return !output.failed;
 }

@@ -14,12 +14,18 @@ const size_t kMaxTextSize = 256u << 20;  // a longer text is never written: deep
 
 // The text's way out: kTextBufferSize bytes in front of a file, or of nothing when a text is only
 // measured. It counts the bytes, and takes none once the count passes kMaxTextSize or a write has
-// failed. Rewriting a file in place, it makes room for the whole text first (reserve bytes), at its
-// first write, so that a pass that stops before then leaves the file as it was.
+// failed.
 class TextOutput {
 public:
-  TextOutput(char* buffer, const OutputFile* file, size_t reserve)
-      : buffer(buffer), at(buffer), end(buffer + kTextBufferSize), file(file), reserve(reserve) {}
+  TextOutput(char* buffer, const OutputFile* file)
+      : buffer(buffer), at(buffer), end(buffer + kTextBufferSize), file(file) {}
+
+  // The file holds a text of old bytes that this one, of size bytes, overwrites in place. Room for a
+  // longer text is made first, at the first write (when every allocation is made): spaces after the old
+  // text, which still reads as it did. A shorter text is followed by spaces up to the old one's end, in
+  // the same write as its last bytes where the buffer holds them. JSON text may end in spaces, so until
+  // the file is cut to size it reads as one text or the other.
+  void overwrite(uint64_t old, uint64_t size);
 
   // Where at least size bytes (at most kTextBufferSize) may be written; give back the end with commit.
   char* room(size_t size) {
@@ -28,16 +34,22 @@ public:
   }
   void commit(char* written) { at = written; }
   void flush();
+  // After the text's last byte: the spaces that follow it, then everything out.
+  void finish();
 
   bool failed = false;
-  size_t written = 0;
+  size_t written = 0;  // bytes sent on, spaces included
+  size_t text = 0;     // the text's own bytes, once finished
 
 private:
+  bool makeRoom();
+
   char* buffer;
   char* at;
   char* end;
   const OutputFile* file;
-  size_t reserve;
+  uint64_t roomFrom = 0, roomTo = 0;  // spaces to write before the text
+  size_t padTo = 0;                   // the text and the spaces after it
 };
 
 // What a pass learnt of the text: its size, and the most containers open at once.

@@ -19,8 +19,7 @@ class DocumentFile : public TempFolderTest {};
 
 #ifdef _WIN32  // needs Windows' folder names
 // Names that give no document: a missing file without create (only the folder is made), a folder inside
-// the name (never made, even with create), a null name. Nothing done on them reaches the disk, and
-// nothing derived from them exists.
+// the name (never made, even with create), a null name. A change made on them reaches no disk.
 TEST_F(DocumentFile, NamesThatGiveNoDocument) {
   const struct {
     const char* name;
@@ -31,14 +30,8 @@ TEST_F(DocumentFile, NamesThatGiveNoDocument) {
     CJSON_Exp document(given.name, given.create);
     EXPECT_FALSE(document.IsExist());
     EXPECT_FALSE(document.IsObject());
-    EXPECT_EQ(document.GetMemberCount(), 0u);
     document.SetInt("x", 1, false);
-    document.PushBackInt(1);
-    document.Clear();
     EXPECT_FALSE(document.SetObject("o").IsExist());
-    EXPECT_FALSE(document["x"].IsExist());
-    EXPECT_FALSE(document[0].IsExist());
-    EXPECT_FALSE(document.HasMember("x"));
   }
   EXPECT_FALSE(openDocument(nullptr, true).IsExist());
   EXPECT_FALSE(openDocument("missing.json", false).IsExist());
@@ -79,6 +72,9 @@ TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstC
       "{\"a\": 1e400}",               // beyond the largest double
       "{\"a\": 1.8e308}",             // beyond it too, though the reader's arithmetic makes it infinity
       "[-1.797693137e308]",
+      "[1e2147483648]",  // exponents past the range of int
+      "[0.5e99999999999]",
+      "[-12.5e2147483647]",
       "{\"a\": 1",  // unfinished
       "",
       "5",
@@ -114,6 +110,18 @@ TEST_F(DocumentFile, AcceptedTexts) {
   ASSERT_EQ(largest.GetMemberCount(), 2u);
   EXPECT_EQ(largest[0].GetDouble(), DBL_MAX);
   EXPECT_EQ(largest[1].GetDouble(), -DBL_MAX);
+
+  // Nesting 100,000 deep loads: the parser does not recurse.
+  writeFile("t.json", std::string(100000, '[') + std::string(100000, ']'));
+  EXPECT_EQ(openDocument("t.json", false)[0][0][0].GetMemberCount(), 1u);
+
+  // Exponents far below the range of int read as zero (or the nearest double), with their sign.
+  writeFile("t.json",
+            "[0, 1.797250737880552014e-21474836384, 1e-2147483648, 1e-2147483649, -5e-99999999999,"
+            " 0.5e-2147483639, 123.456e-3000000000, 4.9406564584124654e-324]");
+  openDocument("t.json", false).Clear("none");
+  EXPECT_EQ(readFile("t.json"),
+            "[\n    0,\n    0.0,\n    0.0,\n    0.0,\n    -0.0,\n    0.0,\n    0.0,\n    5e-324\n]");
 
   // Escapes become UTF-8, other bytes are taken as they stand, and duplicate names are all kept.
   writeFile("t.json",
@@ -188,16 +196,7 @@ TEST_F(DocumentFile, TextWritten) {
 
   // Overwriting a good value with NaN leaves a complete file too.
   document.SetDouble("zero", NAN, true);
-  const std::string before = readFile("w.json");
-  EXPECT_EQ(before, expected.replace(expected.find("\"zero\": 0.0"), 11, "\"zero\": null"));
-
-  // A text the writer cannot finish never reaches the file, and the next complete one does.
-  document["zero"].record->value->SetDouble(NAN);
-  EXPECT_FALSE(WriteBack(*document.record));
-  EXPECT_EQ(readFile("w.json"), before);
-  EXPECT_EQ(namesIn("."), std::vector<std::string>{"w.json"});
-  document.SetInt("zero", 1, true);
-  EXPECT_EQ(readFile("w.json"), expected.replace(expected.find("\"zero\": null"), 12, "\"zero\": 1"));
+  EXPECT_EQ(readFile("w.json"), expected.replace(expected.find("\"zero\": 0.0"), 11, "\"zero\": null"));
 }
 
 #ifdef _WIN32

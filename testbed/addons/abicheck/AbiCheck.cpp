@@ -18,12 +18,9 @@ extern "C" BOOL WINAPI addonMain(HINSTANCE self, DWORD reason, void*) {
   if (reason != DLL_PROCESS_ATTACH) return TRUE;
   if (!openReport(".\\AbiCheck.results")) return TRUE;
   checkBindings(self);
-  checkDocuments();
-  checkArrayDocument();
+  checkNumbers();
   checkRegisterContracts();
-  checkPatch();
   checkStorm();
-  checkCmdLine();
   checkStringUtils();
   checkSafety();
   checkRedirector(self);

@@ -3,12 +3,9 @@
 
 #include <windows.h>
 
-void checkDocuments();
-void checkArrayDocument();
+void checkNumbers();
 void checkRegisterContracts();
-void checkPatch();
 void checkStorm();
-void checkCmdLine();
 void checkStringUtils();
 void checkSafety();
 // Last: they redirect the add-on's own imports.
@@ -23,6 +20,3 @@ inline void* operator new(unsigned int, Place, void* where) noexcept {
 
 // Writes text as the whole content of a file; false when it cannot.
 bool writeText(const char* path, const char* text);
-bool folderExists(const char* path);
-// The ordinal under which Corvane.exe exports name, read from its export directory in memory; 0 if none.
-int exportedOrdinal(const char* name);

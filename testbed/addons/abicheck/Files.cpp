@@ -12,8 +12,3 @@ bool writeText(const char* path, const char* text) {
   fclose(file);
   return written;
 }
-
-bool folderExists(const char* path) {
-  DWORD attributes = GetFileAttributesA(path);
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}

@@ -73,7 +73,6 @@ void checkAssignments() {
   checkNumber("CRedirector move assignment returns this", word(&moved), movedResult.eax);
   checkNumber("CRedirector move assignment removes 4 bytes", 4, movedResult.popped);
   checkBytes("CRedirector move assignment copies and keeps the source", &source, 12, &moved, 12);
-  checkNumber("the moved-from object keeps its values", 0x22222222, word(source.apiModule));
 
   CRedirector zeroed;
   zeroed = source;
@@ -189,8 +188,4 @@ void checkRegisterContracts() {
   checkDocumentEntries();
   checkFloatRounding();
   checkFreeFunctions();
-  checkPointer("a shared operation has one address under both names", entry("?Clear@CJSON_Exp@@QAEXXZ"),
-               entry("?Clear@SObject_Exp@@QAEXXZ"));
-  checkTrue("IsObject has an address of its own per class",
-            entry("?IsObject@CJSON_Exp@@QAE_NXZ") != entry("?IsObject@SObject_Exp@@QAE_NXZ"));
 }

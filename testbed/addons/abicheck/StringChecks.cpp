@@ -1,5 +1,8 @@
-// StringUtils: blocks of exactly the documented size on msvcrt's heap, released with msvcrt's free.
+// The strings StringUtils and CmdLine hand out: blocks of exactly the documented size on msvcrt's heap,
+// released with msvcrt's free (the texts themselves: the string and command-line tests). The options the
+// test gives the launcher: -mod AbiCheck -abiText  two words  -abiNumber -42 -abiSwitch TRUE -abiZero 0
 #include "Checks.h"
+#include "CmdLine.h"
 #include "Report.h"
 #include "StringUtils.h"
 
@@ -23,19 +26,11 @@ void checkStringUtils() {
   char* empty = StringUtils::strunite(1, "");
   checkNumber("strunite of one empty string gives a 1-byte block", 1, empty ? _msize(empty) : 0);
   free(empty);
-  checkText("strunite with a null first string", nullptr, StringUtils::strunite(2, nullptr, "manifest.json"));
   checkText("strunite with a null later string", nullptr, StringUtils::strunite(2, "a", nullptr));
-  checkText("strunite of no strings", nullptr, StringUtils::strunite(0, "a"));
 
-  char text[] = "  ab c \t";
-  char* trimmed = StringUtils::trim(text);
-  checkPointer("StringUtils::trim points past the leading whitespace", text + 2, trimmed);
-  const char after[] = "\0\0ab c\0\0";
-  checkBytes("trim turns whitespace at both ends into NUL", after, 9, text, 9);
-  char spaces[] = "   ";
-  checkPointer("trim of spaces points at the terminator", spaces + 3, StringUtils::trim(spaces));
-  checkBytes("trim of spaces clears them", "\0\0\0", 4, spaces, 4);
-  char high[] = "x\xA0";
-  StringUtils::trim(high);
-  checkBytes("trim leaves byte 0xA0", "x\xA0", 3, high, 3);
+  char* raw = CmdLine::GetString("abiText", false);
+  checkText("CmdLine::GetString without trimming keeps the spaces", " two words ", raw);
+  checkNumber("CmdLine::GetString's block is msvcrt's, of value length + 1", 12, raw ? _msize(raw) : 0);
+  free(raw);
+  checkTrue("CmdLine::GetBool of TRUE answers in AL", CmdLine::GetBool("abiSwitch"));
 }
