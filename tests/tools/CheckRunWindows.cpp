@@ -18,6 +18,10 @@ std::string buildFile(const std::string& relative) {
   return binFolder() + "..\\" + relative;
 }
 
+std::string sourceFile(const std::string& relative) {
+  return "Z:" CHECK_SOURCE_TREE "/" + relative;  // Wine's drive Z: is the host's root
+}
+
 void makePath(const std::string& path) {
   for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
     CreateDirectoryA(path.substr(0, at).c_str(), nullptr);

@@ -103,9 +103,19 @@ protected:
   }
 };
 
+// The report in docs/corvane-check.md whose first line is first: the documentation shows real reports.
+Lines documented(const std::string& first) {
+  std::string doc = readFile(sourceFile("docs/corvane-check.md"));
+  size_t start = doc.find("```\n" + first + "\n");
+  EXPECT_NE(start, std::string::npos) << "docs/corvane-check.md shows no report starting " << first;
+  start = start == std::string::npos ? doc.size() : start + 4;
+  return linesOf(doc.substr(start, doc.find("```", start) - start));
+}
+
 // The sample mod as built (manifest, both add-ons, three archives, icon and logo) with the test bed's
-// engine archive and the stand-in game's archives: the whole report, as the documentation shows it.
-TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
+// engine archive and the stand-in game's archives, and the add-ons of the documentation's example whose
+// imports the game does not find: the whole reports, as the documentation shows them.
+TEST_F(CorvaneCheck, ReportsOfTheDocumentation) {
   Case demo{
       "Demo", build(std::string(kDemo) + "manifest.json"), {{"Corvane.mpq", build("testbed/Corvane.mpq")}}, {}, 0};
   for (const char* file : {"icon.ico", "logo.bmp", "Addons/DemoTools.dll", "Addons/DemoDisabled.dll", "Mpqs/data.mpq",
@@ -114,30 +124,23 @@ TEST_F(CorvaneCheck, SampleModLoadsAsWritten) {
   for (const char* archive : {"War3.mpq", "War3x.mpq"})
     demo.files.push_back({archive, build(std::string("testbed/game-archives/") + archive)});
   CheckRun run = check(demo);
-  EXPECT_EQ(run.lines,
-            Lines({"mod Demo: .\\mods\\Demo\\manifest.json",
-                   "note: Addons[1].Enable: false: the add-on is not loaded",
-                   "add-on .\\mods\\Demo\\Addons\\DemoTools.dll: loads",
-                   "archive 10 .\\mods\\Demo\\Mpqs\\data.mpq: 4 files",
-                   "archive 20 .\\mods\\Demo\\Mpqs\\patch.mpq: 2 files",
-                   "archive 21 .\\mods\\Demo\\Mpqs\\music.mpq: 1 file",
-                   "engine archive 9 .\\Corvane.mpq: 3 files",
-                   "game archive .\\War3.mpq: 2 files",
-                   "game archive .\\War3x.mpq: 2 files",
-                   "conflict Shared\\engine-override.txt: data.mpq (10) wins over Corvane.mpq (9)",
-                   "conflict Shared\\layered.txt: patch.mpq (20) wins over data.mpq (10), Corvane.mpq (9)",
-                   "conflict war3mapIcon.blp: data.mpq (10); also in the game's War3x.mpq",
-                   "name \"Corvane Demo\"",
-                   "icon .\\mods\\Demo\\icon.ico",
-                   "version \"Corvane Demo 1.0 (every manifest key)\"",
-                   "splash on: picture .\\mods\\Demo\\logo.bmp, text \"Corvane Demo\\nthree new races, three archives, "
-                   "one add-on\"",
-                   "race 1 \"Pirates\" \"PIRATE\"",
-                   "race 2 \"Dwarves\" \"DWARF\"",
-                   "race 3 \"Nagas\" \"NAGA\"",
-                   kGameFine,
-                   "result: the mod loads as written (1 note)"}));
+  EXPECT_EQ(run.lines, documented("mod Demo: .\\mods\\Demo\\manifest.json"));
   EXPECT_EQ(run.exitCode, 0);
+
+  auto probe = [](const char* name) { return build(kProbes + std::string(name) + ".dll"); };
+  Case tools{"Tools",
+             R"({"ModName": "Tools", "Addons": [{"Name": "DemoTools", "Enable": true},
+  {"Name": "UsesHelper", "Enable": true}, {"Name": "Debug", "Enable": true}]})",
+             {{"Broken.dll", probe("Broken")},
+              {"mods/Tools/Addons/DemoTools.dll", probe("Chain")},
+              {"mods/Tools/Addons/UsesHelper.dll", probe("UsesHelper")},
+              {"mods/Tools/Addons/Helper.dll", probe("Helper")},
+              {"mods/Tools/Addons/Debug.dll", probe("Debug")}},
+             {},
+             1};
+  run = check(tools);
+  EXPECT_EQ(run.lines, documented("mod Tools: .\\mods\\Tools\\manifest.json"));
+  EXPECT_EQ(run.exitCode, 1);
 }
 
 // Manifests the launcher's reader stops on, at the line and byte column where it stops (CR LF counts as
@@ -270,21 +273,21 @@ TEST_F(CorvaneCheck, NamesLeavingTheModFolder) {
       {{"Out",
         R"({"$schema": "../../manifest.schema.json",
   "Addons": [{"Name": "..\\inside", "Enable": true}, {"Name": "..\\..\\tools", "Enable": true}],
-  "Mpqs": [{"Name": "..\\..\\..\\War3x"}, {"Name": "v1..2"}, {"Name": "..\\..\\..\\mods\\Out\\back"}],
+  "Mpqs": [{"Name": "..\\..\\..\\War3x"}, {"Name": "v1..2"}, {"Name": "..\\..\\..\\MODS\\Out\\back"}],
   "ModIcon": "\\icon", "Preview": {"Enable": false, "Logo": "C:logo"}})",
         {{"mods/Out/inside.dll", build(kProbes + std::string("Helper.dll"))},
          {"mods/tools.dll", build(kProbes + std::string("Helper.dll"))},
          {"War3x.mpq", build(std::string(kFixtures) + "a.mpq")},
          {"mods/Out/Mpqs/v1..2.mpq", build(std::string(kFixtures) + "b.mpq")},
-         {"mods/Out/back.mpq", build(std::string(kFixtures) + "c.mpq")},
+         {"MODS/Out/back.mpq", build(std::string(kFixtures) + "c.mpq")},
          {"mods/Out/icon.ico", build(std::string(kDemo) + "icon.ico")}},
         {"warning: Addons[1].Name: \"..\\\\..\\\\tools\"" + std::string(kOutside),
          "warning: Mpqs[0].Name: \"..\\\\..\\\\..\\\\War3x\"" + std::string(kOutside),
          "add-on .\\mods\\Out\\Addons\\..\\inside.dll: loads", "add-on .\\mods\\Out\\Addons\\..\\..\\tools.dll: loads",
          "archive 10 .\\mods\\Out\\Mpqs\\..\\..\\..\\War3x.mpq: 2 files",
          "archive 11 .\\mods\\Out\\Mpqs\\v1..2.mpq: 2 files",
-         "archive 12 .\\mods\\Out\\Mpqs\\..\\..\\..\\mods\\Out\\back.mpq: 2 files",
-         "conflict SHARED.TXT: ..\\..\\..\\mods\\Out\\back.mpq (12) wins over v1..2.mpq (11), "
+         "archive 12 .\\mods\\Out\\Mpqs\\..\\..\\..\\MODS\\Out\\back.mpq: 2 files",
+         "conflict SHARED.TXT: ..\\..\\..\\MODS\\Out\\back.mpq (12) wins over v1..2.mpq (11), "
          "..\\..\\..\\War3x.mpq (10); also in the game's War3x.mpq",
          "icon .\\mods\\Out\\\\icon.ico", "splash off"},
         1}});
@@ -398,63 +401,47 @@ TEST_F(CorvaneCheck, FilesThatDoNotOpen) {
         1}});
 }
 
-// Why an add-on will not load, as the platform's loader takes it: not a DLL, built for 64-bit, a DLL
-// imported (through others) that the loader does not find in the game folder, the system folders, the
-// current folder or PATH, a function that Corvane.exe or a DLL found does not export; and one enabled
-// twice, in another letter case.
+// Why an add-on will not load, as the platform's loader takes it: not a DLL, built for 64-bit, a function
+// that Corvane.exe or a DLL found does not export, a C++ runtime the loader does not find; and one
+// enabled twice, in another letter case. (DLLs not found, through others, beside the add-on or built in
+// Debug: the documentation's report.)
 TEST_F(CorvaneCheck, AddonsThatDoNotLoad) {
-  auto probe = [](const char* name) { return build(kProbes + std::string(name) + ".dll"); };
   const std::string addons = "warning: .\\mods\\Dlls\\Addons\\";
-  expectCases(
-      {{"Dlls",
-        R"({"Addons": [{"Name": "gone", "Enable": true}, {"Name": "Program", "Enable": true},
-  {"Name": "Text", "Enable": true}, {"Name": "Wide", "Enable": true}, {"Name": "Chain", "Enable": true},
-  {"Name": "UsesHelper", "Enable": true}, {"Name": "Absent", "Enable": true}, {"Name": "Newer", "Enable": true},
-  {"Name": "Debug", "Enable": true}, {"Name": "Runtime", "Enable": true}, {"Name": "usesHelper", "Enable": true}]})",
-        {{"mods/Dlls/Addons/Program.dll", build(kProgram)},
-         {"mods/Dlls/Addons/Text.dll", "MZ is not enough"},
-         {"mods/Dlls/Addons/Wide.dll", probe("Wide")},
-         {"mods/Dlls/Addons/Chain.dll", probe("Chain")},
-         {"Broken.dll", probe("Broken")},
-         {"mods/Dlls/Addons/UsesHelper.dll", probe("UsesHelper")},
-         {"Helper.dll", probe("Helper")},
-         {"mods/Dlls/Addons/Absent.dll", probe("Absent")},
-         {"mods/Dlls/Addons/Newer.dll", probe("Newer")},
-         {"mods/Dlls/Addons/Debug.dll", probe("Debug")},
-         {"mods/Dlls/Addons/Runtime.dll", probe("Runtime")}},
-        {addons + "gone.dll: missing" + kNoRun, addons + "Program.dll: a program, not a 32-bit DLL" + kNoRun,
-         addons + "Text.dll: not a PE image" + kNoRun,
-         addons + "Wide.dll: built for 64-bit, where the launcher is 32-bit" + kNoRun,
-         addons + "Chain.dll: Chain.dll → Broken.dll → Missing.dll: Missing.dll" + kNotFound + kNoRun,
-         "add-on .\\mods\\Dlls\\Addons\\UsesHelper.dll: loads",
-         addons + "Absent.dll: Absent.dll → Helper.dll: imports absent, which Helper.dll does not export" + kNoRun,
-         addons +
-             "Newer.dll: Newer.dll → Corvane.exe: imports probe, which this Corvane does not export: built "
-             "for a newer Corvane, or a different one" +
-             kNoRun,
-         addons +
-             "Debug.dll: Debug.dll → MSVCP140D.dll: MSVCP140D.dll is not found: built in Debug: rebuild in "
-             "Release" +
-             kNoRun,
+  Case dlls{"Dlls",
+            "{\"Addons\": [",
+            {{"mods/Dlls/Addons/Program.dll", build(kProgram)},
+             {"mods/Dlls/Addons/Text.dll", "MZ is not enough"},
+             {"Helper.dll", build(kProbes + std::string("Helper.dll"))}},
+            {addons + "gone.dll: missing" + kNoRun, addons + "Program.dll: a program, not a 32-bit DLL" + kNoRun,
+             addons + "Text.dll: not a PE image" + kNoRun,
+             addons + "Wide.dll: built for 64-bit, where the launcher is 32-bit" + kNoRun,
+             "add-on .\\mods\\Dlls\\Addons\\UsesHelper.dll: loads",
+             addons + "Absent.dll: Absent.dll → Helper.dll: imports absent, which Helper.dll does not export" + kNoRun,
+             addons +
+                 "Newer.dll: Newer.dll → Corvane.exe: imports probe, which this Corvane does not export: built "
+                 "for a newer Corvane, or a different one" +
+                 kNoRun,
 #ifdef _WIN32  // Wine's system folder has its own MSVCP140.dll
-         "add-on .\\mods\\Dlls\\Addons\\Runtime.dll: loads",
+             "add-on .\\mods\\Dlls\\Addons\\Runtime.dll: loads",
 #else
-         addons +
-             "Runtime.dll: Runtime.dll → MSVCP140.dll: MSVCP140.dll is not found: install the x86 Visual "
-             "C++ Redistributable for 2015–2022" +
-             kNoRun,
+             addons +
+                 "Runtime.dll: Runtime.dll → MSVCP140.dll: MSVCP140.dll is not found: install the x86 Visual "
+                 "C++ Redistributable for 2015–2022" +
+                 kNoRun,
 #endif
-         addons + "usesHelper.dll: the same DLL as .\\mods\\Dlls\\Addons\\UsesHelper.dll, enabled before it: it "
-                  "is loaded once"},
-        1},
-       {"Beside",
-        R"({"Addons": [{"Name": "UsesHelper", "Enable": true}]})",
-        {{"mods/Beside/Addons/UsesHelper.dll", probe("UsesHelper")},
-         {"mods/Beside/Addons/Helper.dll", probe("Helper")}},
-        {"warning: .\\mods\\Beside\\Addons\\UsesHelper.dll: UsesHelper.dll → Helper.dll: Helper.dll lies beside "
-         "the add-on, where the game does not look: put it in the game folder" +
-         std::string(kNoRun)},
-        1}});
+             addons + "usesHelper.dll: the same DLL as .\\mods\\Dlls\\Addons\\UsesHelper.dll, enabled before it: "
+                      "it is loaded once"},
+            1};
+  for (const char* name :
+       {"gone", "Program", "Text", "Wide", "UsesHelper", "Absent", "Newer", "Runtime", "usesHelper"}) {
+    dlls.manifest +=
+        std::string(dlls.manifest.back() == '[' ? "" : ", ") + "{\"Name\": \"" + name + "\", \"Enable\": true}";
+    if (std::string("Wide UsesHelper Absent Newer Runtime").find(name) != std::string::npos)
+      dlls.files.push_back(
+          {std::string("mods/Dlls/Addons/") + name + ".dll", build(kProbes + std::string(name) + ".dll")});
+  }
+  dlls.manifest += "]}";
+  expectCases({dlls});
 }
 
 // The game module: its file version, and what the launcher needs of it.
@@ -522,95 +509,38 @@ TEST_F(CorvaneCheck, JsonReport) {
   CheckRun run = runCheck({"--json", "Json"});
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 1);
-  std::string text;
+  // Compared without the indentation, which is RapidJSON's PrettyWriter's.
+  std::string text, compact;
   for (const std::string& line : run.lines) text += line + "\n";
-  EXPECT_EQ(text, R"json({
-  "mod": "Json",
-  "addons": [
-    {
-      "path": ".\\mods\\Json\\Addons\\UsesHelper.dll",
-      "loads": true
-    }
-  ],
-  "archives": [
-    {
-      "name": "War3x.mpq",
-      "path": ".\\mods\\Json\\Mpqs\\War3x.mpq",
-      "kind": "mod",
-      "priority": 15,
-      "opens": true,
-      "error": null,
-      "format": 1,
-      "files": 2,
-      "listfile": true,
-      "unreadable": []
-    },
-    {
-      "name": "two.mpq",
-      "path": ".\\mods\\Json\\Mpqs\\two.mpq",
-      "kind": "mod",
-      "priority": 15,
-      "opens": true,
-      "error": null,
-      "format": 1,
-      "files": 2,
-      "listfile": true,
-      "unreadable": []
-    },
-    {
-      "name": "gone.mpq",
-      "path": ".\\mods\\Json\\Mpqs\\gone.mpq",
-      "kind": "mod",
-      "priority": 16,
-      "opens": false,
-      "error": "missing",
-      "format": null,
-      "files": null,
-      "listfile": false,
-      "unreadable": []
-    },
-    {
-      "name": "War3x.mpq",
-      "path": ".\\War3x.mpq",
-      "kind": "game",
-      "priority": null,
-      "opens": true,
-      "error": null,
-      "format": 1,
-      "files": 2,
-      "listfile": true,
-      "unreadable": []
-    }
-  ],
-  "conflicts": [
-    {
-      "file": "shared.txt",
-      "winner": null,
-      "launcher": [
-        1,
-        0
-      ],
-      "game": [
-        3
-      ]
-    }
-  ],
-  "gameVersion": "1.26.0.6401",
-  "findings": [
-    {
-      "severity": "warning",
-      "subject": ".\\mods\\Json\\Mpqs\\gone.mpq",
-      "text": "missing: the archive does not open (\"Failed to open gone.mpq\")"
-    },
-    {
-      "severity": "note",
-      "subject": ".\\Corvane.mpq",
-      "text": "missing: the launcher opens no engine archive"
-    }
-  ],
-  "result": "result: 1 warning, 1 note: something will not load as written"
-}
-)json");
+  ASSERT_EQ(text.compare(0, 2, "{\n"), 0);
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"' && text[i - 1] != '\\') quoted = !quoted;
+    if (quoted || (text[i] != ' ' && text[i] != '\n')) compact += text[i];
+  }
+  const std::string mpqs = R"(".\\mods\\Json\\Mpqs\\)";  // as JSON writes the path
+  auto archive = [](const std::string& name, const std::string& path, const char* rest) {
+    return R"({"name":")" + name + R"(","path":)" + path + rest;
+  };
+  const char* opened = R"(","kind":"mod","priority":15,"opens":true,"error":null,"format":1,"files":2,)"
+                       R"("listfile":true,"unreadable":[]})";
+  EXPECT_EQ(compact,
+            R"({"mod":"Json","addons":[{"path":".\\mods\\Json\\Addons\\UsesHelper.dll","loads":true}],"archives":[)" +
+                archive("War3x.mpq", mpqs + "War3x.mpq", opened) + "," + archive("two.mpq", mpqs + "two.mpq", opened) +
+                "," +
+                archive("gone.mpq", mpqs + "gone.mpq",
+                        R"(","kind":"mod","priority":16,"opens":false,"error":"missing","format":null,)"
+                        R"("files":null,"listfile":false,"unreadable":[]})") +
+                "," +
+                archive("War3x.mpq", R"(".\\War3x.mpq)",
+                        R"(","kind":"game","priority":null,"opens":true,"error":null,"format":1,"files":2,)"
+                        R"("listfile":true,"unreadable":[]})") +
+                R"(],"conflicts":[{"file":"shared.txt","winner":null,"launcher":[1,0],"game":[3]}],)"
+                R"("gameVersion":"1.26.0.6401","findings":[{"severity":"warning","subject":)" +
+                mpqs +
+                R"j(gone.mpq","text":"missing: the archive does not open (\"Failed to open gone.mpq\")"},)j"
+                R"({"severity":"note","subject":".\\Corvane.mpq","text":"missing: the launcher opens no )"
+                R"(engine archive"}],"result":"result: 1 warning, 1 note: something will not load as written"})");
 }
 
 // Without a mod name: a usage line on standard error only.

@@ -14,6 +14,10 @@ std::string buildFile(const std::string& relative) {
   return std::string(CHECK_BUILD_TREE) + "/" + relative;
 }
 
+std::string sourceFile(const std::string& relative) {
+  return std::string(CHECK_SOURCE_TREE) + "/" + relative;
+}
+
 void makePath(const std::string& path) {
   for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
     if (at > 0) mkdir(path.substr(0, at).c_str(), 0777);
