@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the documentation against the code: manifest keys and defaults, the schema's verdicts, the README's
-commands."""
+"""Checks the documentation against the code: the manifest's keys and defaults, and the schema's verdicts."""
 import importlib
 import json
 import re
@@ -77,15 +76,6 @@ class ManifestReference(unittest.TestCase):
                  ({"Mpqs": [{"Name": "a", "Priority": 20.0}]}, True)]
         for manifest, valid in cases:
             self.assertEqual(validator.is_valid(manifest), valid, manifest)
-
-
-class Readme(unittest.TestCase):
-    def test_the_two_commands_exist(self):
-        readme = text("README.md")
-        makefile = text("Makefile")
-        for command in ("demo", "test"):
-            self.assertIn("make %s" % command, readme)
-            self.assertRegex(makefile, r"(?m)^%s:" % command)
 
 
 if __name__ == "__main__":

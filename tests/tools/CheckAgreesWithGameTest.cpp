@@ -53,14 +53,12 @@ TEST_F(LaunchFixture, CheckerAndGameAgreeOnTheArchiveServingEachName) {
   SetEnvironmentVariableA("CORVANE_GAME_READS", nullptr);
   ASSERT_TRUE(run.ended);
   Lines loads = linesStarting(readFile("StormTrace.txt"), "279 LoadFile \"");
-  for (const auto& name : served) {
-    SCOPED_TRACE(name.first);
-    std::string line = "(not asked for)";
+  for (const auto& name : served) {  // 279 LoadFile "NAME" ... -> 1 ... archive=A3 from="PATH"
+    std::string line = name.first + ": not asked for";
     for (const std::string& load : loads)
       if (load.compare(14, name.first.size() + 1, name.first + "\"") == 0) line = load;
-    size_t from = line.find("from=\"");
-    std::string answered = from == std::string::npos ? "" : line.substr(from + 6, line.find('"', from + 6) - from - 6);
-    EXPECT_EQ(withoutDot(answered), name.second.first) << line;
+    size_t from = line.find("from=\"") + 6;
+    EXPECT_EQ(withoutDot(line.substr(from, line.find('"', from) - from)), name.second.first) << line;
     EXPECT_NE(line.find(name.second.second ? " -> 1 " : " -> 0 "), std::string::npos) << line;
   }
 }
