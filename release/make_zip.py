@@ -34,14 +34,16 @@ def release_epoch(source):
 
 
 def folder_files(folder, source):
-    """The files of folder: those git tracks when it lies in the source and the source is a checkout."""
+    """The files of folder: those git tracks, when it is a folder of the source's checkout (a build tree
+    inside the source is none: git tracks nothing there)."""
     if os.path.commonpath([os.path.abspath(folder), os.path.abspath(source)]) == os.path.abspath(source):
         try:
             listed = subprocess.run(["git", "-C", folder, "ls-files", "-z", "--full-name", "."], capture_output=True,
                                     check=True, timeout=60).stdout.decode().split("\0")
             top = subprocess.run(["git", "-C", folder, "rev-parse", "--show-toplevel"], capture_output=True,
                                  check=True, timeout=60, text=True).stdout.strip()
-            return [os.path.join(top, name) for name in listed if name]
+            if any(listed):
+                return [os.path.join(top, name) for name in listed if name]
         except (OSError, subprocess.SubprocessError):
             pass
     return [os.path.join(root, file) for root, _, names in os.walk(folder) for file in names]
