@@ -2,6 +2,7 @@
 #include "launcher/EngineState.h"
 
 #include "launcher/Globals.h"
+#include "launcher/ManifestKeys.h"
 #include "launcher/Trace.h"
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
@@ -51,7 +52,7 @@ EngineState::EngineState() {
   gameModule = gGameModule;
   trace("game %s", gameModule ? "loaded" : "missing");
   settings.open(kSettingsPath, true);
-  modName = "Corvane";
+  modName = kManifestKeys[kKeyModName].defaultValue;
   modIcon = CORVANE_ICON;  // the launcher's own icon resource
   previewEnabled = true;
   gGameBase = reinterpret_cast<DWORD>(gameModule);

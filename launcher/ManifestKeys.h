@@ -1,6 +1,7 @@
 // Every key of manifest.json in one table: where it sits, its JSON type, its default and what it does.
-// The loader and corvane-check name keys through it; tools/manifest-schema.py reads its rows to make
-// docs/manifest.schema.json, and the documentation check compares docs/manifest.md with it.
+// The loader and corvane-check name keys through it; tools/manifest-schema.py reads its rows (and the
+// race limit of launcher/ModPlan.h) to make docs/manifest.schema.json, and the documentation check
+// compares docs/manifest.md with it.
 #pragma once
 
 #include "patching/RaceTexts.h"
@@ -42,12 +43,13 @@ constexpr ManifestKey kManifestKeys[kManifestKeyCount] = {
     {"", "ModName", "string", "Corvane", false, "The game window's title."},
     {"", "ModIcon", "string", nullptr, false,
      "The game window's icon: mods\\NAME\\ + this + .ico (without it, the launcher's icon)."},
-    {"", "ModVersion", "string", "Corvane (Version 2.0.0 Build 1)", false, "The version text the game shows."},
+    {"", "ModVersion", "string", nullptr, false,
+     "The version text the game shows (without it, the launcher's own, made from its version)."},
     {"", "Preview", "object", nullptr, false,
      "The splash window (without it: on, with the built-in picture and credit line)."},
     {"", "Races", "array", "[]", false,
      "The races, replacing the four standard ones (none given: Human, Orc, Undead, NightElf); "
-     "at most 255 are used."},
+     "the first 255 are used, and the rest dropped."},
     {"Addons", "Name", "string", nullptr, true,
      "File name without extension: loads mods\\NAME\\Addons\\ + this + .dll."},
     {"Addons", "Enable", "boolean", "false", true, "Only true loads the add-on."},

@@ -5,7 +5,8 @@ fixed attributes and compression.
 
     make_zip.py OUTPUT.zip --strip STRIP --source DIR --sums NAME ENTRY...
 
-ENTRY is NAME=PATH: the file PATH as NAME in the zip, or every file under the folder PATH below NAME/.
+ENTRY is NAME=PATH: the file PATH as NAME in the zip, or every file under the folder PATH below NAME/; a
+folder of the source takes only the files git tracks there (a file left over by hand stays out).
 Programs (.exe, .dll) go in stripped with STRIP, texts for Notepad and cmd.exe (.txt, .cmd) with CRLF
 line ends. NAME under --sums is a SHA256SUMS file of every other entry, in sha256sum's format.
 """
@@ -32,16 +33,30 @@ def release_epoch(source):
         return FALLBACK_EPOCH
 
 
-def gather(entries):
-    """{zip name: file path} for every NAME=PATH, folders walked."""
+def folder_files(folder, source):
+    """The files of folder: those git tracks, when it is a folder of the source's checkout (a build tree
+    inside the source is none: git tracks nothing there)."""
+    if os.path.commonpath([os.path.abspath(folder), os.path.abspath(source)]) == os.path.abspath(source):
+        try:
+            listed = subprocess.run(["git", "-C", folder, "ls-files", "-z", "--full-name", "."], capture_output=True,
+                                    check=True, timeout=60).stdout.decode().split("\0")
+            top = subprocess.run(["git", "-C", folder, "rev-parse", "--show-toplevel"], capture_output=True,
+                                 check=True, timeout=60, text=True).stdout.strip()
+            if any(listed):
+                return [os.path.join(top, name) for name in listed if name]
+        except (OSError, subprocess.SubprocessError):
+            pass
+    return [os.path.join(root, file) for root, _, names in os.walk(folder) for file in names]
+
+
+def gather(entries, source):
+    """{zip name: file path} for every NAME=PATH, folders listed."""
     files = {}
     for entry in entries:
         name, _, path = entry.partition("=")
         if os.path.isdir(path):
-            for folder, _, names in os.walk(path):
-                for file in names:
-                    full = os.path.join(folder, file)
-                    files[name + "/" + os.path.relpath(full, path).replace(os.sep, "/")] = full
+            for full in folder_files(path, source):
+                files[name + "/" + os.path.relpath(full, path).replace(os.sep, "/")] = full
         elif os.path.isfile(path):
             files[name] = path
         else:
@@ -75,7 +90,7 @@ def main():
     args = parser.parse_args()
 
     epoch = max(release_epoch(args.source), 315532800)   # zip dates start in 1980
-    data = {name: content(name, path, args.strip, epoch) for name, path in gather(args.entries).items()}
+    data = {name: content(name, path, args.strip, epoch) for name, path in gather(args.entries, args.source).items()}
     data[args.sums] = "".join("%s  %s\n" % (hashlib.sha256(data[name]).hexdigest(), name)
                               for name in sorted(data)).encode("ascii")
     date = time.gmtime(epoch)[:6]

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Makes the JSON Schema of manifest.json from the loader's table of manifest keys (launcher/ManifestKeys.h).
+"""Makes the JSON Schema of manifest.json from the loader's table of manifest keys (launcher/ManifestKeys.h)
+and its race limit (launcher/ModPlan.h). Keys the loader does not read are allowed, as the loader allows
+them; an editor still offers the known ones.
 
     manifest-schema.py [OUTPUT]      default: docs/manifest.schema.json; - writes to standard output
 """
@@ -41,6 +43,10 @@ def manifest_keys(header=TABLE):
     return rows
 
 
+def race_limit():
+    return int(re.search(r"kMaxRaces = (\d+);", (ROOT / "launcher" / "ModPlan.h").read_text(encoding="utf-8")).group(1))
+
+
 def schema_key(header=TABLE):
     return re.search(r'kManifestSchemaKey\[\] = %s;' % STRING, Path(header).read_text(encoding="utf-8")).group(1)
 
@@ -62,6 +68,8 @@ def property_of(row, rows):
             schema.update(inner)
         else:
             schema["items"] = inner
+    if row["parent"] == "" and row["name"] == "Races":
+        schema["maxItems"] = race_limit()
     return schema
 
 
@@ -71,7 +79,6 @@ def object_of(parent, rows):
     required = [row["name"] for row in children if row["required"]]
     if required:
         schema["required"] = required
-    schema["additionalProperties"] = False
     return schema
 
 

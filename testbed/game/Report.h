@@ -40,6 +40,8 @@ constexpr const char* kLoadedFiles[] = {
 };
 // Opened and read with ordinals 267, 265, 269, 264, 275, 253 (open.NAME).
 constexpr const char* kOpenedFiles[] = {"Identity.txt"};
+// Names a file of names, one a line, asked for like kLoadedFiles (read.NAME).
+constexpr const char* kReadsVariable = "CORVANE_GAME_READS";
 
 // ---- Race runs: every register that a case does not set holds its pattern at entry
 constexpr uint32_t kInEax = 0xA0A0A0A0;

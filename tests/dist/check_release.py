@@ -5,7 +5,6 @@ SDK builds the example add-on with MinGW and with clang in Microsoft mode, and t
 
     check_release.py SOURCE BUILD WORK VERSION -DCMAKE_BUILD_TYPE=TYPE    (Wine ready: run inside scripts/in-display)
 """
-import hashlib
 import io
 import json
 import os
@@ -15,6 +14,7 @@ import signal
 import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 import zipfile
 
@@ -103,11 +103,9 @@ class Release(unittest.TestCase):
 
     def test_two_fresh_build_trees_give_the_same_bytes(self):
         second = zipfile.ZipFile(io.BytesIO(self.zips[1]))
-        entry = lambda archive, name: (archive.read(name), archive.getinfo(name).date_time) \
-            if name in archive.namelist() else None
-        names = sorted(set(self.archive.namelist()) | set(second.namelist()))
-        self.assertEqual([], [name for name in names if entry(self.archive, name) != entry(second, name)])
-        self.assertEqual(self.zips[0], self.zips[1])
+        differ = [info.filename for info in self.archive.infolist() + second.infolist()
+                  if self.archive.NameToInfo.get(info.filename, info).CRC != second.NameToInfo.get(info.filename, info).CRC]
+        self.assertEqual(self.zips[0], self.zips[1], "entries that differ: %s" % differ)
 
     def test_the_zip_holds_the_release_and_checksums_of_every_other_file(self):
         names = self.archive.namelist()
@@ -117,10 +115,26 @@ class Release(unittest.TestCase):
                      "Corvane/sdk/lib/Corvane.lib", "Corvane/sdk/lib/libCorvane.a", "Corvane/sdk/example/Example.cpp",
                      "Corvane/sdk/lib/cmake/Corvane/CorvaneConfig.cmake"):
             self.assertIn(name, names)
-        sums = ["%s  %s" % (hashlib.sha256(self.archive.read(name)).hexdigest(), name)
-                for name in names if name != "Corvane/SHA256SUMS"]
-        self.assertEqual(sums, self.archive.read("Corvane/SHA256SUMS").decode("ascii").splitlines())
+        # As a player checks them, in the unpacked game folder; they name every other file of the zip.
+        listed = [line.split("  ", 1)[1] for line in self.archive.read("Corvane/SHA256SUMS").decode().splitlines()]
+        self.assertEqual(listed, [name for name in names if name != "Corvane/SHA256SUMS"])
+        check(["sha256sum", "--check", "--strict", "--quiet", "Corvane/SHA256SUMS"], cwd=GAME)
         self.assertIn(b"Release %s\r\n" % VERSION.encode(), self.archive.read("Corvane-Guide.txt"))
+        # The engine archive holds nothing of the test bed's: no file but its listfile.
+        self.assertEqual("", subprocess.run(["smpq", "-l", os.path.join(GAME, "Corvane.mpq")], capture_output=True,
+                                            text=True, check=True, timeout=60).stdout)
+
+    def test_a_folder_of_the_source_goes_in_with_the_files_git_tracks_only(self):
+        with tempfile.TemporaryDirectory() as source:
+            write(os.path.join(source, "docs", "kept.md"), "tracked\n")
+            for command in (["init", "-q"], ["add", "docs/kept.md"],
+                            ["-c", "user.name=t", "-c", "user.email=t@t", "commit", "-q", "-m", "docs"]):
+                check(["git", "-C", source] + command)
+            write(os.path.join(source, "docs", "left.md"), "left over by hand\n")
+            made = os.path.join(source, "out.zip")
+            check([sys.executable, os.path.join(SOURCE, "release", "make_zip.py"), made, "--strip", "strip", "--source",
+                   source, "--sums", "SUMS", "docs=" + os.path.join(source, "docs")])
+            self.assertEqual(["SUMS", "docs/kept.md"], zipfile.ZipFile(made).namelist())
 
     def test_the_version_record_and_the_launchers_version_text_come_from_the_project_version(self):
         exe = read(os.path.join(GAME, "Corvane.exe"))

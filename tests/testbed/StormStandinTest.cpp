@@ -1,6 +1,6 @@
 // The stand-in Storm.dll where the product's tests rely on it without seeing it: it exports the game's
-// ordinals only, each removing its own arguments from the stack; it serves a name from the archive of the
-// highest priority, the later opened among equals; and it reads the archives of StormLib's own tool.
+// ordinals only, each removing its own arguments from the stack; and it serves a name from the archive of
+// the highest priority, the later opened among equals (archives that StormLib packed).
 #include "support/TempFolder.h"
 
 #include <windows.h>
@@ -54,7 +54,7 @@ HMODULE storm() {
   return module;
 }
 
-enum Ordinal : WORD { kCloseArchive = 252, kOpenArchive = 266, kOpenFileEx = 268, kLoadFile = 279, kUnloadFile = 280 };
+enum Ordinal : WORD { kCloseArchive = 252, kOpenArchive = 266, kLoadFile = 279, kUnloadFile = 280 };
 
 // Ordinal `number` of the library called with the arguments; a failure when it leaves any on the stack.
 uint32_t call(WORD number, std::vector<uint32_t> arguments) {
@@ -138,19 +138,6 @@ TEST_F(StormStandin, ServesANameFromTheHighestPriorityAndTheLaterOpenedAmongEqua
   EXPECT_EQ(served("Shared\\layered.txt"), "data.mpq");
   EXPECT_EQ(served("Demo\\patch.txt"), "patch.mpq");
   for (HANDLE archive : {low, tie, first}) EXPECT_TRUE(call(kCloseArchive, {arg(archive)}));
-}
-
-// StormLib's smpq packed the fixture files uncompressed: they read alike; its own listfile is
-// compressed, which the stand-in refuses.
-TEST_F(StormStandin, ReadsTheArchivesOfStormLibsOwnTool) {
-  HANDLE archive = open(hostPath(std::string(STORM_FIXTURES) + "/smpq-plain.mpq"), 10);
-  for (const char* name : {"readme.txt", "empty.dat", "Sub\\Dir\\nested.txt"})
-    EXPECT_EQ(load(name), readFile(hostPath(std::string(STORM_FIXTURE_SOURCES) + "/plain/" + name))) << name;
-  HANDLE file = (HANDLE)1;
-  EXPECT_FALSE(call(kOpenFileEx, {arg(archive), arg("(listfile)"), 0, arg(&file)}));
-  EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_SUPPORTED);
-  EXPECT_EQ(file, nullptr);
-  EXPECT_TRUE(call(kCloseArchive, {arg(archive)}));
 }
 
 }  // namespace

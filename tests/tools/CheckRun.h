@@ -14,11 +14,14 @@ struct CheckRun {
   std::string errorOutput;         // standard error, as written
 };
 
-// Runs the checker with arguments in the current folder and waits for it to end.
-CheckRun runCheck(const std::vector<std::string>& arguments);
+// Runs the checker with arguments in the current folder and waits for it to end. asPlayer: as a player
+// runs it, without root's right to write anywhere (the Linux build; Wine's root writes anywhere anyway).
+CheckRun runCheck(const std::vector<std::string>& arguments, bool asPlayer = false);
 
-// The path of a file of the cross build tree, given relative to its root with "/" between folders.
+// The path of a file of the cross build tree, or of the source tree, given relative to its root with "/"
+// between folders.
 std::string buildFile(const std::string& relative);
+std::string sourceFile(const std::string& relative);
 
 // Makes every folder of path ("/" between folders), the last one included.
-void makeFolders(const std::string& path);
+void makePath(const std::string& path);

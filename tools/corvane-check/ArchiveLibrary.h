@@ -19,8 +19,9 @@ enum class LibraryOpen {
 // Opens the archive file at path (the launcher's form) with the priority the launcher gives it.
 LibraryOpen openLibraryArchive(const std::string& path, unsigned priority, LibraryArchive*& archive);
 void closeLibraryArchive(LibraryArchive* archive);
-// The file of that name in this archive only; null when the library does not open it there.
-LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name);
+// The file of that name in this archive only; null when the library does not open it there, with held
+// set when the archive holds the name all the same (the library refuses its copy).
+LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name, bool& held);
 // The file's size; false when it does not fit 32 bits or the library fails.
 bool libraryFileSize(LibraryFile* file, uint32_t& size);
 // Reads up to count bytes at the file's position; false when the library fails.

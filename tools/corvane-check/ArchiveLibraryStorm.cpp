@@ -51,10 +51,11 @@ void closeLibraryArchive(LibraryArchive* archive) {
   storm()->closeArchive(reinterpret_cast<HANDLE>(archive));
 }
 
-LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name) {
+LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name, bool& held) {
   HANDLE file = nullptr;
-  if (!storm()->openFile(reinterpret_cast<HANDLE>(archive), name, 0, &file)) return nullptr;
-  return reinterpret_cast<LibraryFile*>(file);
+  SetLastError(ERROR_SUCCESS);
+  held = storm()->openFile(reinterpret_cast<HANDLE>(archive), name, 0, &file) || GetLastError() != ERROR_FILE_NOT_FOUND;
+  return held && file ? reinterpret_cast<LibraryFile*>(file) : nullptr;
 }
 
 bool libraryFileSize(LibraryFile* file, uint32_t& size) {

@@ -1,5 +1,5 @@
-// Archives read with Debian's StormLib (libstorm-dev): every format version, compressed and encrypted
-// files included.
+// Archives read with Debian's StormLib (libstorm-dev): compressed and encrypted files included. The
+// checker asks it only for archives whose header the game's library takes (FileFormats.h).
 #include "tools/corvane-check/ArchiveLibrary.h"
 
 #include "tools/corvane-check/HostFiles.h"
@@ -18,10 +18,12 @@ void closeLibraryArchive(LibraryArchive* archive) {
   SFileCloseArchive(reinterpret_cast<HANDLE>(archive));
 }
 
-LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name) {
+LibraryFile* openLibraryFile(LibraryArchive* archive, const char* name, bool& held) {
   HANDLE file = nullptr;
-  if (!SFileOpenFileEx(reinterpret_cast<HANDLE>(archive), name, SFILE_OPEN_FROM_MPQ, &file)) return nullptr;
-  return reinterpret_cast<LibraryFile*>(file);
+  SetLastError(ERROR_SUCCESS);
+  held = SFileOpenFileEx(reinterpret_cast<HANDLE>(archive), name, SFILE_OPEN_FROM_MPQ, &file) ||
+         GetLastError() != ERROR_FILE_NOT_FOUND;
+  return held && file ? reinterpret_cast<LibraryFile*>(file) : nullptr;
 }
 
 bool libraryFileSize(LibraryFile* file, uint32_t& size) {

@@ -15,16 +15,21 @@ struct ArchiveFacts {
   std::string name;  // the file name the findings and conflicts use: "data.mpq"
   std::string path;  // as the launcher or the game opens it
   ArchiveKind kind;
-  unsigned priority;               // not used for the game's archives
-  const char* error = nullptr;     // null when it opens; else "missing", "unreadable", "not an archive" or
-                                   // "damaged tables"
-  const char* detail = "";         // more about the error, in parentheses in the finding
-  bool listfile = false;           // it holds a readable "(listfile)"
-  std::vector<std::string> files;  // the names its listfile gives that it holds, without internal files
+  unsigned priority;                    // not used for the game's archives
+  const char* error = nullptr;          // null when it opens; else "missing", "unreadable", "not an archive",
+                                        // "damaged tables" or "a later MPQ format"
+  std::string detail;                   // more about the error, in parentheses in the finding
+  unsigned formatVersion = 0;           // of its header, from 1; 0 without one
+  bool listfile = false;                // it holds a readable "(listfile)"
+  bool listfileHeld = false;            // it holds a "(listfile)", readable or not
+  std::vector<std::string> files;       // the names its listfile gives that it holds, without internal files
+  std::vector<std::string> unreadable;  // those of them whose copy the library does not read
 };
 
-// Opens facts.path with the archive library and fills in the rest of facts.
-void readArchive(ArchiveFacts& facts);
+// Looks at the file at facts.path, opens it with the archive library when the game's library would, and
+// fills in the rest of facts. With verify, every file held is read whole, so that a copy the library
+// cannot read is known.
+void readArchive(ArchiveFacts& facts, bool verify);
 
 // Names compare as the libraries hash them: ASCII letters without regard to case, "/" as "\".
 std::string nameKey(const std::string& name);

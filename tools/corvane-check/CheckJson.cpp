@@ -14,9 +14,10 @@ void text(Writer& writer, const std::string& value) {
   writer.String(value.c_str(), static_cast<rapidjson::SizeType>(value.size()));
 }
 
-void archiveNames(Writer& writer, const std::vector<size_t>& indices, const std::vector<ArchiveFacts>& archives) {
+// Archives are named by their index in "archives": names alone can be the same (a mod's War3x.mpq).
+void archiveIndices(Writer& writer, const std::vector<size_t>& indices) {
   writer.StartArray();
-  for (size_t i : indices) text(writer, archives[i].name);
+  for (size_t i : indices) writer.Uint(static_cast<unsigned>(i));
   writer.EndArray();
 }
 
@@ -36,11 +37,18 @@ void archive(Writer& writer, const ArchiveFacts& facts) {
   writer.Key("error");
   if (facts.error) writer.String(facts.error);
   else writer.Null();
+  writer.Key("format");
+  if (facts.formatVersion) writer.Uint(facts.formatVersion);
+  else writer.Null();
   writer.Key("files");
   if (facts.listfile) writer.Uint(static_cast<unsigned>(facts.files.size()));
   else writer.Null();
   writer.Key("listfile");
   writer.Bool(facts.listfile);
+  writer.Key("unreadable");
+  writer.StartArray();
+  for (const std::string& name : facts.unreadable) text(writer, name);
+  writer.EndArray();
   writer.EndObject();
 }
 
@@ -53,6 +61,17 @@ std::string reportJson(const std::string& mod, const CheckReport& report) {
   writer.StartObject();
   writer.Key("mod");
   text(writer, mod);
+  writer.Key("addons");
+  writer.StartArray();
+  for (const AddonFacts& addon : report.addons) {
+    writer.StartObject();
+    writer.Key("path");
+    text(writer, addon.path);
+    writer.Key("loads");
+    writer.Bool(addon.loads);
+    writer.EndObject();
+  }
+  writer.EndArray();
   writer.Key("archives");
   writer.StartArray();
   for (const ArchiveFacts& facts : report.archives) archive(writer, facts);
@@ -63,15 +82,22 @@ std::string reportJson(const std::string& mod, const CheckReport& report) {
     writer.StartObject();
     writer.Key("file");
     text(writer, conflict.file);
+    // Which copy the game reads is known only when none of the game's archives holds the name.
     writer.Key("winner");
-    text(writer, report.archives[conflict.winner].name);
-    writer.Key("hidden");
-    archiveNames(writer, conflict.hidden, report.archives);
+    if (conflict.game.empty()) writer.Uint(static_cast<unsigned>(conflict.winner));
+    else writer.Null();
+    std::vector<size_t> launcher = {conflict.winner};
+    launcher.insert(launcher.end(), conflict.hidden.begin(), conflict.hidden.end());
+    writer.Key("launcher");
+    archiveIndices(writer, launcher);
     writer.Key("game");
-    archiveNames(writer, conflict.game, report.archives);
+    archiveIndices(writer, conflict.game);
     writer.EndObject();
   }
   writer.EndArray();
+  writer.Key("gameVersion");
+  if (report.gameVersion.empty()) writer.Null();
+  else text(writer, report.gameVersion);
   writer.Key("findings");
   writer.StartArray();
   for (const Finding& finding : report.findings) {

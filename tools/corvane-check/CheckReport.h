@@ -18,11 +18,19 @@ struct Finding {
   std::string text;
 };
 
+struct AddonFacts {
+  std::string path;  // as the launcher loads it
+  bool loads;
+};
+
 struct CheckReport {
+  std::string modFolder;               // ".\mods\NAME\", as the launcher writes it
   std::vector<std::string> lines;      // without line ends
   std::vector<Finding> findings;       // the findings among the lines, in the same order
   std::vector<ArchiveFacts> archives;  // in the order they are opened: the mod's, the engine's, the game's
   std::vector<Conflict> conflicts;
+  std::vector<AddonFacts> addons;  // every enabled add-on, in the order they load
+  std::string gameVersion;         // Game.dll's file version; empty when it has none
   unsigned notes = 0;
   unsigned warnings = 0;
   unsigned errors = 0;

@@ -37,3 +37,15 @@ bool isBitmapFile(const unsigned char* bytes, size_t size) {
 bool isArchiveHeader(const unsigned char* bytes, size_t size) {
   return size >= sizeof(ArchiveHeader) && memcmp(bytes, kArchiveSignature, sizeof kArchiveSignature) == 0;
 }
+
+const char* archiveHeaderProblem(const ArchiveHeader& header, uint64_t length) {
+  const uint64_t entrySize = 16;  // of a hash table entry and of a block table entry
+  uint32_t hashes = header.hashTableEntries;
+  if (header.formatVersion != 0) return "";
+  if (header.headerSize < sizeof header) return "the header is too short";
+  if (hashes == 0 || (hashes & (hashes - 1)) != 0) return "the hash table's size is not a power of two";
+  if (header.hashTableOffset + hashes * entrySize > length) return "the hash table reaches past the end of the file";
+  if (header.blockTableOffset + header.blockTableEntries * entrySize > length)
+    return "the block table reaches past the end of the file";
+  return nullptr;
+}

@@ -30,7 +30,7 @@ struct ArchiveHeader {  // MPQ header, version 1 fields
   char signature[4];    // "MPQ\x1A"
   uint32_t headerSize;
   uint32_t archiveSize;
-  uint16_t formatVersion;
+  uint16_t formatVersion;  // 0 for format version 1, 1 for 2, ...
   uint16_t sectorSizeShift;
   uint32_t hashTableOffset;
   uint32_t blockTableOffset;
@@ -52,3 +52,8 @@ bool isIconFile(const unsigned char* bytes, size_t size);
 bool isBitmapFile(const unsigned char* bytes, size_t size);
 // A whole archive header at the start of bytes (one aligned block of the file).
 bool isArchiveHeader(const unsigned char* bytes, size_t size);
+
+// Why the game's archive library of this era refuses an archive with this header and length bytes from
+// the header on, or null when it opens it: it reads format version 1 only, and its tables must lie
+// inside the file. The text is for "damaged tables (...)"; a later format version gives "".
+const char* archiveHeaderProblem(const ArchiveHeader& header, uint64_t length);

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
   bool json = false;
   const char* name = nullptr;
@@ -17,6 +21,11 @@ int main(int argc, char** argv) {
     fputs("usage: corvane-check [--json] NAME\n", stderr);
     return kStatusManifestUnreadable;
   }
+#ifdef _WIN32
+  // The texts hold a few UTF-8 signs (an arrow, a dash): a console shows them in its UTF-8 code page.
+  DWORD mode;
+  if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) SetConsoleOutputCP(CP_UTF8);
+#endif
   CheckReport report;
   checkMod(name, report);
   if (json) fputs(reportJson(name, report).c_str(), stdout);

@@ -3,11 +3,12 @@
 
 #include "launcher/ManifestKeys.h"
 #include "launcher/ModPlan.h"
+#include "tools/corvane-check/HostFiles.h"
 
 #include <cstring>
 #include <vector>
 
-using rapidjson::Value;
+using Value = JsonValue;
 
 namespace {
 
@@ -111,30 +112,29 @@ void wrongType(CheckReport& report, const std::string& path, const Value& value,
   addFinding(report, Severity::warning, path, std::string(kindOf(value)) + ", not " + wanted + ": " + consequence);
 }
 
-// A file name that reaches outside .\mods\NAME\: a ".." part, a drive letter or a leading backslash.
-bool leavesModFolder(const char* text, size_t length) {
-  auto separator = [](char c) { return c == '\\' || c == '/'; };
-  if (length > 0 && separator(text[0])) return true;
-  if (length > 1 && text[1] == ':' && ((text[0] | 0x20) >= 'a' && (text[0] | 0x20) <= 'z')) return true;
-  for (size_t i = 0; i + 1 < length; ++i)
-    if (text[i] == '.' && text[i + 1] == '.' && (i == 0 || separator(text[i - 1])) &&
-        (i + 2 == length || separator(text[i + 2])))
-      return true;
+// Whether the launcher's path mod folder + folder + text (+ an extension) resolves, as the platform
+// resolves a path by its text, to a place outside the mod folder. Folder names compare without case.
+bool leavesModFolder(const std::string& modFolder, const char* folder, const char* text, size_t length) {
+  std::vector<std::string> mod = resolvedParts(modFolder);
+  std::vector<std::string> file = resolvedParts(modFolder + folder + std::string(text, length) + ".x");
+  if (file.size() <= mod.size()) return true;
+  for (size_t i = 0; i < mod.size(); ++i)
+    if (nameKey(mod[i]) != nameKey(file[i])) return true;
   return false;
 }
 
-// A string naming a file of the mod: the launcher joins it to the mod folder whatever it holds.
-void reviewFileName(const Value& value, const std::string& path, CheckReport& report) {
-  if (value.IsString() && leavesModFolder(value.GetString(), value.GetStringLength()))
+// A string naming a file of the mod in folder: the launcher joins it whatever it holds.
+void reviewFileName(const Value& value, const char* folder, const std::string& path, CheckReport& report) {
+  if (value.IsString() && leavesModFolder(report.modFolder, folder, value.GetString(), value.GetStringLength()))
     addFinding(report, Severity::warning, path,
                quoted(value.GetString(), value.GetStringLength()) +
                    " reaches outside the mod folder: the launcher uses it all the same");
 }
 
-// "Name" of an add-on or archive entry: only a string names a file.
-void reviewName(const Value& value, const std::string& path, CheckReport& report) {
+// "Name" of an add-on or archive entry, a file in folder: only a string names one.
+void reviewName(const Value& value, const char* folder, const std::string& path, CheckReport& report) {
   if (!value.IsString()) wrongType(report, path, value, "a string", "the entry is skipped");
-  reviewFileName(value, path, report);
+  reviewFileName(value, folder, path, report);
 }
 
 void reviewAddon(const Value& entry, const std::string& path, CheckReport& report) {
@@ -148,7 +148,7 @@ void reviewAddon(const Value& entry, const std::string& path, CheckReport& repor
     if (!key) continue;
     std::string at = memberPath(walk, member.name);
     if (isKey(key, kKeyAddonName)) {
-      reviewName(member.value, at, report);
+      reviewName(member.value, "Addons\\", at, report);
     } else if (member.value.IsFalse()) {
       addFinding(report, Severity::note, at, "false: the add-on is not loaded");
     } else if (!member.value.IsTrue()) {
@@ -184,7 +184,7 @@ void reviewArchive(const Value& entry, const std::string& path, CheckReport& rep
     const char* key = knownKey(walk, member.name, report);
     if (!key) continue;
     std::string at = memberPath(walk, member.name);
-    if (isKey(key, kKeyMpqName)) reviewName(member.value, at, report);
+    if (isKey(key, kKeyMpqName)) reviewName(member.value, "Mpqs\\", at, report);
     else reviewPriority(member.value, at, report);
   }
   reviewMissing(walk, kKeyMpqName, Severity::warning, "the entry is skipped", report);
@@ -201,7 +201,7 @@ void reviewPreview(const Value& preview, const std::string& path, CheckReport& r
       if (!value.IsBool()) wrongType(report, at, value, "true or false", "the splash is off");
     } else if (isKey(key, kKeyPreviewLogo)) {
       if (!value.IsString()) wrongType(report, at, value, "a string", "the splash shows its built-in picture");
-      reviewFileName(value, at, report);
+      reviewFileName(value, "", at, report);
     } else if (!value.IsString()) {
       wrongType(report, at, value, "a string", "the splash shows its built-in text");
     }
@@ -277,7 +277,7 @@ void reviewManifest(const Value& root, const std::string& manifestPath, CheckRep
                                                           : "the launcher's version text stays";
       wrongType(report, path, value, "a string", consequence);
     } else if (isKey(key, kKeyModIcon)) {
-      reviewFileName(value, path, report);
+      reviewFileName(value, "", path, report);
     }
   }
 }

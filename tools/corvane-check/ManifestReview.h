@@ -5,10 +5,10 @@
 
 #include "tools/corvane-check/CheckReport.h"
 
-#include <rapidjson/document.h>
+#include "json/NodeRecord.h"
 
 #include <string>
 
-// Adds the findings about the parsed manifest root, in document order; subjects are key paths such
-// as Mpqs[1].Priority, and manifestPath names the file in a finding about the root itself.
-void reviewManifest(const rapidjson::Value& root, const std::string& manifestPath, CheckReport& report);
+// Adds the findings about the manifest's root as the launcher parsed it, in document order; subjects are
+// key paths such as Mpqs[1].Priority, and manifestPath names the file in a finding about the root itself.
+void reviewManifest(const JsonValue& root, const std::string& manifestPath, CheckReport& report);

@@ -3,6 +3,7 @@
 
 #include <rapidjson/filereadstream.h>
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -29,6 +30,14 @@ static std::string wholeFile(FILE* file) {
   return bytes;
 }
 
+// The launcher's reader refuses a number that reads as infinity (RapidJSON 1.1.0 takes 1.8e308 so).
+struct FiniteNumbers : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, FiniteNumbers> {
+  bool Double(double value) {
+    volatile double stored = value;  // as a tree keeps it: x87 code may still hold more range
+    return std::isfinite(stored);
+  }
+};
+
 void readManifestText(const char* path, ManifestText& text) {
   FILE* file = fopen(path, "rb");
   if (!file) return;
@@ -36,12 +45,14 @@ void readManifestText(const char* path, ManifestText& text) {
   std::string bytes = wholeFile(file);
   text.byteOrderMark = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
 
-  // The same stream and default flags as the launcher's Open, so the same texts fail at the same byte.
+  // The same stream, buffer and parse flags as the launcher's Open, so the same texts fail at the same byte.
   rewind(file);
   std::vector<char> buffer(kReadBufferSize);
   rapidjson::FileReadStream stream(file, buffer.data(), buffer.size());
-  text.tree.ParseStream(stream);
+  rapidjson::Reader reader;
+  FiniteNumbers events;
+  rapidjson::ParseResult result = reader.Parse<rapidjson::kParseIterativeFlag>(stream, events);
   fclose(file);
-  text.error = text.tree.GetParseError();
-  if (text.error != rapidjson::kParseErrorNone) placeOf(bytes, text.tree.GetErrorOffset(), text.line, text.column);
+  text.error = result.Code() == rapidjson::kParseErrorTermination ? rapidjson::kParseErrorNumberTooBig : result.Code();
+  if (text.error != rapidjson::kParseErrorNone) placeOf(bytes, result.Offset(), text.line, text.column);
 }

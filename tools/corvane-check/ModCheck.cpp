@@ -3,7 +3,10 @@
 #include "tools/corvane-check/ModCheck.h"
 
 #include "json/BoundDocument.h"
+#include "json/NodeRecord.h"
+#include "launcher/ManifestKeys.h"
 #include "launcher/ModPlan.h"
+#include "tools/corvane-check/AddonImports.h"
 #include "tools/corvane-check/FileFormats.h"
 #include "tools/corvane-check/HostFiles.h"
 #include "tools/corvane-check/ManifestReview.h"
@@ -13,15 +16,28 @@
 #include <rapidjson/error/en.h>
 
 #include <cstring>
+#include <set>
 
 namespace {
 
 const char kGameModule[] = ".\\Game.dll";
 const char kGameEntry[] = "GameMain";
-const char kLauncherName[] = "Corvane";
+const char* const kLauncherName = kManifestKeys[kKeyModName].defaultValue;
 const char* const kGameArchives[] = {"War3.mpq", "War3x.mpq", "War3xLocal.mpq", "War3Patch.mpq"};
 const size_t kModuleReadLimit = 256u << 20;  // a longer module is read this far
 const size_t kPictureReadLimit = 64u << 20;
+const char kUnwritable[] = "cannot be made: the game folder cannot be written";
+
+// What the launcher makes in the game folder, and what is lost when it cannot. (The mods folder it makes
+// too is there: the mod checked lies in it.)
+struct Made {
+  const char* path;
+  const char* loss;
+};
+const Made kMade[] = {
+    {".\\Corvane.json", "the launcher keeps no settings and shows no warning box for an archive"},
+    {".\\Configs", "add-ons' documents are not saved"},
+};
 
 bool sameModule(const std::string& imported, const char* name) {
   // The loader appends ".dll" to a name without one and compares without regard to letter case.
@@ -33,8 +49,8 @@ bool sameModule(const std::string& imported, const char* name) {
 }
 
 bool importsModule(const PeFacts& facts, const char* name) {
-  for (const std::string& module : facts.imports)
-    if (sameModule(module, name)) return true;
+  for (const PeImport& import : facts.imports)
+    if (sameModule(import.module, name)) return true;
   return false;
 }
 
@@ -58,12 +74,32 @@ bool readModule(const std::string& path, const char* consequence, PeFacts& facts
   return false;
 }
 
+// The path as the platform resolves it, letters without case: two paths of one file give one key.
+std::string fileKey(const std::string& path) {
+  std::string key;
+  for (const std::string& part : resolvedParts(path)) key += nameKey(part) + "\\";
+  return key;
+}
+
+// Each enabled add-on, whether it loads and why not; one enabled twice is loaded once.
 void checkAddons(const ModPlan& plan, CheckReport& report) {
   if (plan.addonPaths.empty()) addLine(report, "add-ons: none");
-  for (const char* path : plan.addonPaths) {
+  std::set<std::string> loaded = launcherModules();
+  for (size_t i = 0; i < plan.addonPaths.size(); ++i) {
+    const char* path = plan.addonPaths[i];
+    size_t line = report.lines.size();
     addLine(report, std::string("add-on ") + path);
-    PeFacts facts;
-    readModule(path, "the add-on does not run", facts, report);
+    size_t before = 0;
+    while (before < i && fileKey(plan.addonPaths[before]) != fileKey(path)) ++before;
+    if (before < i) {
+      addFinding(report, Severity::warning, path,
+                 std::string("the same DLL as ") + plan.addonPaths[before] + ", enabled before it: it is loaded once");
+      report.addons.push_back({path, report.addons[before].loads});
+      continue;
+    }
+    bool loads = checkAddonLoads(path, loaded, report);
+    if (loads) report.lines[line] += ": loads";
+    report.addons.push_back({path, loads});
   }
 }
 
@@ -73,11 +109,20 @@ void reportArchive(const ArchiveFacts& facts, const std::string& heading, const 
   std::string holds = facts.listfile ? counted(facts.files.size(), "file") : "no listfile";
   addLine(report, facts.error ? heading : heading + ": " + holds);
   if (facts.error) {
-    std::string error = *facts.detail ? std::string(facts.error) + " (" + facts.detail + ")" : facts.error;
+    std::string error = facts.detail.empty() ? facts.error : std::string(facts.error) + " (" + facts.detail + ")";
     addFinding(report, Severity::warning, facts.path, error + ": " + consequence);
+  } else if (facts.listfileHeld && !facts.listfile) {
+    addFinding(report, Severity::warning, facts.path,
+               "its listfile cannot be read: which files it holds cannot be known");
   } else if (!facts.listfile) {
     addFinding(report, Severity::note, facts.path, "no listfile: its conflicts with other archives cannot be known");
   }
+  // The library answers for a name with the first archive that holds it, readable or not.
+  for (const std::string& name : facts.unreadable)
+    addFinding(report, Severity::warning, facts.path,
+               name +
+                   " cannot be read: where this archive serves it, the game gets an error, not another "
+                   "archive's copy");
 }
 
 std::string withPriority(const ArchiveFacts& facts) {
@@ -94,14 +139,14 @@ std::string conflictLine(const Conflict& conflict, const std::vector<ArchiveFact
   return line;
 }
 
-// The archive at path read with the archive library.
+// The archive at path read with the archive library; the launcher's archives are read whole.
 ArchiveFacts readFacts(const std::string& name, const std::string& path, ArchiveKind kind, unsigned priority) {
   ArchiveFacts facts;
   facts.name = name;
   facts.path = path;
   facts.kind = kind;
   facts.priority = priority;
-  readArchive(facts);
+  readArchive(facts, kind != ArchiveKind::game);
   return facts;
 }
 
@@ -109,8 +154,11 @@ ArchiveFacts readFacts(const std::string& name, const std::string& path, Archive
 void checkOtherArchive(const char* name, ArchiveKind kind, CheckReport& report) {
   unsigned priority = kind == ArchiveKind::engine ? kEngineArchivePriority : 0;
   ArchiveFacts facts = readFacts(name, std::string(".\\") + name, kind, priority);
-  if (facts.error && strcmp(facts.error, "missing") == 0) return;
   bool engine = kind == ArchiveKind::engine;
+  if (facts.error && strcmp(facts.error, "missing") == 0) {
+    if (engine) addFinding(report, Severity::note, facts.path, "missing: the launcher opens no engine archive");
+    return;
+  }
   std::string heading =
       engine ? "engine archive " + std::to_string(facts.priority) + " " + facts.path : "game archive " + facts.path;
   reportArchive(facts, heading, engine ? "the launcher's own files are not served" : "the game cannot open it", report);
@@ -183,6 +231,12 @@ void checkGame(CheckReport& report) {
   size_t headline = report.lines.size();
   addLine(report, std::string("game ") + kGameModule);
   if (!readModule(kGameModule, stops, facts, report)) return;
+  if (facts.versioned) {
+    const uint16_t* v = facts.fileVersion;
+    report.gameVersion =
+        std::to_string(v[0]) + "." + std::to_string(v[1]) + "." + std::to_string(v[2]) + "." + std::to_string(v[3]);
+  }
+  report.lines[headline] += facts.versioned ? ": version " + report.gameVersion : ": no version resource";
   if (!exportsName(facts, kGameEntry))
     addFinding(report, Severity::warning, kGameModule, std::string("does not export ") + kGameEntry + ": " + stops);
   if (!importsModule(facts, "user32"))
@@ -192,17 +246,29 @@ void checkGame(CheckReport& report) {
     addFinding(report, Severity::warning, kGameModule,
                "does not import Storm.dll: the launcher's archive hooks and code patches are not installed");
   if (report.warnings == before)
-    report.lines[headline] += std::string(": exports ") + kGameEntry + ", imports user32.dll and Storm.dll";
+    report.lines[headline] += std::string(", exports ") + kGameEntry + ", imports user32.dll and Storm.dll";
+}
+
+// What the launcher makes in the game folder at every start, where the folder cannot be written.
+void checkGameFolder(CheckReport& report) {
+  if (canMakeFiles(".\\")) return;
+  for (const Made& made : kMade)
+    if (pathKind(made.path) == PathKind::none)
+      addFinding(report, Severity::warning, made.path,
+                 std::string(kUnwritable) + ": " + made.loss + ": put the game in a folder you can write");
 }
 
 // The manifest could be read: review its keys, then take the launcher's plan of it.
-void checkManifest(const ManifestText& text, const std::string& modFolder, const std::string& manifestPath,
-                   CheckReport& report) {
-  reviewManifest(text.tree, manifestPath, report);
+void checkManifest(const std::string& modFolder, const std::string& manifestPath, CheckReport& report) {
   // Open and planMod as the launcher calls them; the folder stays in the launcher's form, so the
   // plan's paths are the ones the launcher will open.
   std::string* openedPath = new std::string(hostPath(manifestPath));  // the document keeps the pointer
   BoundDocument manifest(openedPath->c_str(), false);                 // the plan's strings point into it
+  if (!manifest.record->exists) {
+    addFinding(report, Severity::error, manifestPath, "unreadable: nothing of the mod is applied");
+    return;
+  }
+  reviewManifest(*manifest.record->value, manifestPath, report);  // the tree the launcher parsed
   ModPlan plan;
   planMod(manifest.document, modFolder.c_str(), plan);
   checkAddons(plan, report);
@@ -215,6 +281,7 @@ void checkManifest(const ManifestText& text, const std::string& modFolder, const
 
 void checkMod(const char* name, CheckReport& report) {
   std::string modFolder = std::string(".\\mods\\") + name + "\\";
+  report.modFolder = modFolder;
   std::string manifestPath = modFolder + "manifest.json";
   addLine(report, "mod " + std::string(name) + ": " + manifestPath);
 
@@ -229,9 +296,10 @@ void checkMod(const char* name, CheckReport& report) {
       addFinding(report, Severity::note, manifestPath,
                  "starts with a UTF-8 byte order mark, which the launcher's reader does not accept");
   } else {
-    checkManifest(text, modFolder, manifestPath, report);
+    checkManifest(modFolder, manifestPath, report);
   }
   if (report.errors) checkArchives(nullptr, report);  // the engine's and the game's are opened all the same
   checkGame(report);
+  checkGameFolder(report);
   addLine(report, resultLine(report));
 }

@@ -1,4 +1,4 @@
-// Reading a PE file's headers, export names and import modules from its bytes.
+// Reading a PE file's headers, export names, imports and version resource from its bytes.
 #include "tools/corvane-check/PeImage.h"
 
 #include <cstdio>
@@ -10,6 +10,11 @@ const size_t kNewHeaderPointer = 0x3C;  // where the "MZ" header keeps the offse
 const char kPeSignature[4] = {'P', 'E', 0, 0};
 const uint32_t kExportDirectory = 0;
 const uint32_t kImportDirectory = 1;
+const uint32_t kResourceDirectory = 2;
+const uint32_t kVersionResource = 16;             // RT_VERSION
+const uint32_t kFixedInfoSignature = 0xFEEF04BD;  // starts VS_FIXEDFILEINFO inside the version resource
+const uint32_t kImportByOrdinal = 0x80000000;
+const uint32_t kSubdirectory = 0x80000000;
 const size_t kLongestName = 1024;     // longer names are taken as damage, not read on
 const uint32_t kMostEntries = 65536;  // export names and import descriptors read at most
 
@@ -85,7 +90,53 @@ void readImports(const Image& image, const PeDataDirectory& directory, PeFacts& 
     uint64_t address = directory.address + uint64_t(i) * sizeof descriptor;
     if (!readRelative(image, address, &descriptor, sizeof descriptor)) return;
     if (descriptor.firstThunk == 0) return;
-    if (readName(image, descriptor.name, name)) facts.imports.push_back(name);
+    if (!readName(image, descriptor.name, name)) continue;
+    PeImport module{name, {}};
+    // The lookup table, or the table the loader fills when a linker left the lookup table out.
+    uint32_t table = descriptor.originalFirstThunk ? descriptor.originalFirstThunk : descriptor.firstThunk;
+    uint32_t entry;
+    for (uint32_t k = 0; k < kMostEntries && readRelative(image, table + uint64_t(4) * k, &entry, 4) && entry; ++k)
+      if (!(entry & kImportByOrdinal) && readName(image, entry + 2, name))
+        module.functions.push_back(name);  // after the hint
+    facts.imports.push_back(module);
+  }
+}
+
+// The first entry of the resource directory at offset (from the resources' start) whose ID is id, or
+// the first entry when id is 0; false when there is none.
+bool resourceEntry(const Image& image, uint32_t resources, uint32_t offset, uint32_t id, PeResourceEntry& entry) {
+  PeResourceDirectory directory;
+  if (!readRelative(image, uint64_t(resources) + offset, &directory, sizeof directory)) return false;
+  uint32_t count = uint32_t(directory.namedCount) + directory.idCount;
+  for (uint32_t k = id ? directory.namedCount : 0; k < count; ++k) {
+    uint64_t at = uint64_t(resources) + offset + sizeof directory + uint64_t(k) * sizeof entry;
+    if (!readRelative(image, at, &entry, sizeof entry)) return false;
+    if (!id || entry.id == id) return true;
+  }
+  return false;
+}
+
+// The file version of the first version resource: its type, first name and first language lead to the
+// data, which holds VS_FIXEDFILEINFO at a 32-bit boundary after the key "VS_VERSION_INFO".
+void readVersion(const Image& image, const PeDataDirectory& directory, PeFacts& facts) {
+  PeResourceEntry type, name, language;
+  PeResourceData data;
+  if (directory.address == 0 || !resourceEntry(image, directory.address, 0, kVersionResource, type)) return;
+  if (!(type.offset & kSubdirectory) || !resourceEntry(image, directory.address, type.offset & ~kSubdirectory, 0, name))
+    return;
+  if (!(name.offset & kSubdirectory) ||
+      !resourceEntry(image, directory.address, name.offset & ~kSubdirectory, 0, language) ||
+      (language.offset & kSubdirectory) ||
+      !readRelative(image, uint64_t(directory.address) + language.offset, &data, sizeof data))
+    return;
+  uint32_t words[4];  // signature, structure version, file version high and low
+  for (uint32_t at = 0; at + sizeof words <= data.size && at < 256; at += 4) {
+    if (!readRelative(image, uint64_t(data.address) + at, words, sizeof words)) return;
+    if (words[0] != kFixedInfoSignature) continue;
+    uint16_t version[4] = {uint16_t(words[2] >> 16), uint16_t(words[2]), uint16_t(words[3] >> 16), uint16_t(words[3])};
+    memcpy(facts.fileVersion, version, sizeof version);
+    facts.versioned = true;
+    return;
   }
 }
 
@@ -126,21 +177,22 @@ void readPeFile(const unsigned char* bytes, size_t size, PeFacts& facts) {
     image.sections.push_back(section);
   }
   // The directories are those the optional header both counts and has room for.
-  PeDataDirectory directories[2] = {};
+  PeDataDirectory directories[3] = {};
   size_t room = (file.optionalHeaderSize - sizeof optional) / sizeof(PeDataDirectory);
-  for (uint32_t d = 0; d < 2 && d < optional.directoryCount && d < room; ++d)
+  for (uint32_t d = 0; d < 3 && d < optional.directoryCount && d < room; ++d)
     readAt(image, optionalAt + sizeof optional + d * sizeof(PeDataDirectory), &directories[d], sizeof directories[d]);
   readExports(image, directories[kExportDirectory], facts);
   readImports(image, directories[kImportDirectory], facts);
+  readVersion(image, directories[kResourceDirectory], facts);
 }
 
 std::string describeKind(const PeFacts& facts) {
   switch (facts.kind) {
     case PeKind::notPe: return "not a PE image";
-    case PeKind::wide: return "a 64-bit image, not a 32-bit DLL";
+    case PeKind::wide: return "built for 64-bit, where the launcher is 32-bit";
     case PeKind::otherMachine: {
-      char text[64];
-      snprintf(text, sizeof text, "an image for machine 0x%04X, not a 32-bit DLL", facts.machine);
+      char text[80];
+      snprintf(text, sizeof text, "built for machine 0x%04X, where the launcher is 32-bit x86", facts.machine);
       return text;
     }
     case PeKind::executable: return "a program, not a 32-bit DLL";

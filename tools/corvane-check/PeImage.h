@@ -1,5 +1,6 @@
-// A PE file read from its bytes on disk: what kind of module it is, the names it exports and the
-// modules it imports from. Every read is checked against the bytes given; nothing is loaded.
+// A PE file read from its bytes on disk: what kind of module it is, the names it exports, the modules
+// and functions it imports and its file version. Every read is checked against the bytes given; nothing
+// is loaded.
 #pragma once
 
 #include <cstddef>
@@ -62,9 +63,23 @@ struct PeExportDirectory {
   uint32_t nameOrdinals;
 };
 struct PeImportDescriptor {
-  uint32_t originalFirstThunk, timeDateStamp, forwarderChain;
+  uint32_t originalFirstThunk;  // relative address of the lookup table: one 32-bit entry per function
+  uint32_t timeDateStamp, forwarderChain;
   uint32_t name;        // relative address of the module's name
-  uint32_t firstThunk;  // 0 ends the directory, as the loader's walk takes it
+  uint32_t firstThunk;  // 0 ends the directory, as the loader's walk takes it; the table the loader fills
+};
+struct PeResourceDirectory {  // entries follow: the named ones, then those with an ID
+  uint32_t characteristics, timeDateStamp;
+  uint16_t majorVersion, minorVersion;
+  uint16_t namedCount, idCount;
+};
+struct PeResourceEntry {
+  uint32_t id;      // for the entries after the named ones
+  uint32_t offset;  // from the resource directory's start; the top bit marks a directory
+};
+struct PeResourceData {
+  uint32_t address;  // relative to the image base
+  uint32_t size, codePage, reserved;
 };
 #pragma pack(pop)
 static_assert(sizeof(PeFileHeader) == 20, "COFF file header: 20 bytes");
@@ -73,6 +88,8 @@ static_assert(sizeof(PeDataDirectory) == 8, "data directory: address and size");
 static_assert(sizeof(PeSectionHeader) == 40, "section header: 40 bytes");
 static_assert(sizeof(PeExportDirectory) == 40, "export directory: 40 bytes");
 static_assert(sizeof(PeImportDescriptor) == 20, "import descriptor: five 32-bit words");
+static_assert(sizeof(PeResourceDirectory) == 16 && sizeof(PeResourceEntry) == 8 && sizeof(PeResourceData) == 16,
+              "resource directory, entry and data: 16, 8 and 16 bytes");
 
 const uint16_t kMachineX86 = 0x014C;
 const uint16_t kMagicPe32 = 0x010B;
@@ -87,15 +104,22 @@ enum class PeKind {
   library,       // a 32-bit x86 DLL
 };
 
+struct PeImport {
+  std::string module;                  // as the import directory names it
+  std::vector<std::string> functions;  // imported by name; those imported by ordinal are left out
+};
+
 struct PeFacts {
   PeKind kind = PeKind::notPe;
   uint16_t machine = 0;
   std::vector<std::string> exports;  // exported names, in the table's order
-  std::vector<std::string> imports;  // imported modules' names, in the directory's order
+  std::vector<PeImport> imports;     // in the directory's order
+  bool versioned = false;            // it has a version resource; then:
+  uint16_t fileVersion[4] = {};      // major, minor, patch, build
 };
 
-// Reads the kind of the file's bytes and, for a 32-bit x86 image, its exported names and imported
-// modules. Tables that point outside the file end the list early.
+// Reads the kind of the file's bytes and, for a 32-bit x86 image, its exported names, imports and file
+// version. Tables that point outside the file end the list early.
 void readPeFile(const unsigned char* bytes, size_t size, PeFacts& facts);
 
 // What the file is, for a finding: "not a PE image", "a 64-bit image, not a 32-bit DLL", ...
