@@ -2,7 +2,7 @@
 // never outlive it, and those that ended processes left go at the next write-back; a held file is
 // replaced once it is let go, or else gets the complete text in place; a file that cannot be written
 // keeps its text while the tree keeps the change; the memory taken does not grow with the document.
-// (Running out of memory in a write-back: exports_allocation_faults, through the launcher.)
+// (Running out of memory in a write-back: the allocation sweep of launch_tests, through the launcher.)
 #include "CJSON_Exp.h"
 #include "OpenDocument.h"
 #include "json/Document.h"
