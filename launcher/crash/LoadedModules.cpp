@@ -88,7 +88,9 @@ bool ModuleImage::isCode(DWORD rva) const {
 }
 
 // The version resource: type 16, its first name, its first language, then VS_VERSIONINFO, whose fixed
-// part follows the 6-byte header and the key "VS_VERSION_INFO" (32 bytes) on a 4-byte boundary.
+// part follows the 6-byte header and the key L"VS_VERSION_INFO" (32 bytes) on a 4-byte boundary. The
+// key is checked rather than the fixed part's signature, whose bytes in the code would be found by
+// whoever looks for the version record in the executable's file.
 bool ModuleImage::fileVersion(DWORD& high, DWORD& low) const {
   DWORD root = 0, length = 0;
   if (!directory(IMAGE_DIRECTORY_ENTRY_RESOURCE, root, length)) return false;
@@ -110,10 +112,11 @@ bool ModuleImage::fileVersion(DWORD& high, DWORD& low) const {
     if (subdirectory != (level < 2)) return false;
     node = root + (chosen & 0x7FFFFFFFu);
   }
+  static const wchar_t kKey[] = L"VS_VERSION_INFO";
   DWORD data = read32(node), dataSize = read32(node + 4);
   const DWORD fixed = data + 40;
-  if (dataSize < 40 + sizeof(VS_FIXEDFILEINFO) || !inside(fixed, sizeof(VS_FIXEDFILEINFO))) return false;
-  if (read32(fixed) != 0xFEEF04BD) return false;
+  if (dataSize < 40 + sizeof(VS_FIXEDFILEINFO) || !inside(data, 40 + sizeof(VS_FIXEDFILEINFO))) return false;
+  if (memcmp(reinterpret_cast<const void*>(base + data + 6), kKey, sizeof kKey) != 0) return false;
   high = read32(fixed + offsetof(VS_FIXEDFILEINFO, dwFileVersionMS));
   low = read32(fixed + offsetof(VS_FIXEDFILEINFO, dwFileVersionLS));
   return true;
