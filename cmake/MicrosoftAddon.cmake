@@ -2,7 +2,8 @@
 # no C runtime of their own, linked against Corvane.lib and import libraries of kernel32.dll and
 # msvcrt.dll made from testbed/addons/system/*.def. MinGW's Windows headers stand in for the SDK's.
 #   corvane_microsoft_addon(NAME OUTPUT_DIRECTORY dir ENTRY function SOURCES file... [INCLUDES dir...]
-#                           [DEPENDS file...])   DEPENDS: generated headers the sources include
+#                           [DEPENDS file...] [FLAGS flag...])
+#   DEPENDS: generated headers the sources include; FLAGS: compiler flags added after the common ones
 find_program(CORVANE_CLANG clang REQUIRED)
 find_program(CORVANE_LLD_LINK lld-link REQUIRED)
 set(CORVANE_MICROSOFT_FLAGS
@@ -26,7 +27,7 @@ endforeach()
 add_custom_target(corvane_microsoft_system_libs DEPENDS ${CORVANE_MICROSOFT_SYSTEM_LIBS})
 
 function(corvane_microsoft_addon name)
-  cmake_parse_arguments(A "" "OUTPUT_DIRECTORY;ENTRY" "SOURCES;INCLUDES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(A "" "OUTPUT_DIRECTORY;ENTRY" "SOURCES;INCLUDES;DEPENDS;FLAGS" ${ARGN})
   set(objects "")
   set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}.microsoft)
   set(includes -I${CMAKE_SOURCE_DIR}/include)
@@ -37,7 +38,7 @@ function(corvane_microsoft_addon name)
     get_filename_component(path ${source} ABSOLUTE)
     get_filename_component(stem ${source} NAME_WE)
     set(object ${work}/${stem}.obj)
-    set(flags ${CORVANE_MICROSOFT_FLAGS})
+    set(flags ${CORVANE_MICROSOFT_FLAGS} ${A_FLAGS})
     if(source MATCHES "\\.S$")
       set(flags --target=i686-pc-windows-msvc)
     endif()

@@ -9,6 +9,7 @@
 #include "launcher/Globals.h"
 #include "launcher/ModPlan.h"
 #include "launcher/Trace.h"
+#include "launcher/crash/CrashReport.h"
 #include "patching/LauncherPatches.h"
 
 #include <cstdlib>
@@ -22,6 +23,7 @@ static void warnArchiveFailed(const char* name) {
 static void loadAddons(const ModPlan& plan) {
   for (const char* path : plan.addonPaths) {
     HMODULE addon = LoadLibraryA(path);
+    recordAddon(path, addon);
     trace("addon %s %s", path, addon ? "loaded" : "failed");
   }
 }
@@ -30,6 +32,7 @@ static void openArchives(const EngineState& state, const ModPlan& plan) {
   for (const ArchivePlan& archive : plan.archives) {
     HANDLE handle = nullptr;
     bool opened = Storm::OpenArchive(archive.path, archive.priority, 0, &handle);
+    recordArchive(archive.path, archive.priority, opened);
     trace("archive %s %u %s", archive.path, archive.priority, opened ? "opened" : "failed");
     if (!opened && state.showMpqMessage) warnArchiveFailed(archive.name);
   }
@@ -88,6 +91,7 @@ void loadMod() {
   char* mod = CmdLine::GetString("mod", true);
   char* modFolder = StringUtils::strunite(3, ".\\mods\\", mod, "\\");
   char* manifestPath = StringUtils::strunite(2, modFolder, "manifest.json");
+  if (mod) recordMod(mod, modFolder);
   applyManifest(state, modFolder, manifestPath);
   state.launchGame();
 }

@@ -103,7 +103,16 @@ print("  add-on DemoTools wrote configs\\DemoTools.json:")
 for line in (tools or "(nothing)").splitlines():
     print("    " + line)
 print("  add-on DemoDisabled  %s" % ("LOADED (it should not be)" if disabled else "not loaded (Enable false)"))
+trace = (read("trace.txt") or "").splitlines()
+crashes = find("Crashes")
+if "crash report armed" not in trace:
+    problems.append("the launcher did not arm its crash report")
+if crashes:
+    problems.append("the demo left a crash report in %s" % crashes)
+print("  crash report         %s" % ("armed: a crash writes %s, and its .dmp beside it"
+                                    % os.path.join(game, "Crashes", "crash-YYYYMMDD-HHMMSS.txt")
+                                    if "crash report armed" in trace else "NOT armed"))
 print("  start-up trace (CORVANE_TRACE):")
-for line in (read("trace.txt") or "").splitlines():
+for line in trace:
     print("    " + line)
 finish()

@@ -32,37 +32,56 @@ static bool keyMatches(const char* text, const char* dash, const char* name, siz
   return true;
 }
 
-bool findOptionValue(const char* commandLine, const char* name, size_t* start, size_t* length) {
-  if (!commandLine || !name) return false;
+namespace {
 
-  size_t scanStart = 0;
-  if (commandLine[0] != '\0') {
-    const char* quote = strchr(commandLine + 1, '"');
-    if (quote) scanStart = static_cast<size_t>(quote - commandLine) + 1;
-  }
-  const char* text = commandLine + scanStart;
-  size_t textLength = strlen(text);
+// Where the scan of a command line starts: after the first double quote at index 1 or later, if any
+// (a quoted program path), else at its start.
+size_t scanStart(const char* commandLine) {
+  if (commandLine[0] == '\0') return 0;
+  const char* quote = strchr(commandLine + 1, '"');
+  return quote ? static_cast<size_t>(quote - commandLine) + 1 : 0;
+}
 
+// The index in text just past the first key of option name with a space before it and, after it, a
+// space (or with endAllowed the end of the text); 0 when there is none.
+size_t findKey(const char* text, size_t textLength, const char* name, bool endAllowed) {
   // The key is the name itself when it starts with a dash, otherwise a dash and the name.
   const char* dash = name[0] == '-' ? nullptr : "-";
   size_t nameLength = strlen(name);
   size_t keyLength = nameLength + (dash ? 1 : 0);
-
-  for (size_t at = 1; at + keyLength < textLength; ++at) {
-    if (text[at - 1] != ' ' || text[at + keyLength] != ' ') continue;
-    if (!keyMatches(text + at, dash, name, nameLength)) continue;
-
-    size_t valueStart = at + keyLength + 1;
-    if (valueStart >= textLength) return false;
-    size_t valueEnd = valueStart;
-    while (valueEnd < textLength &&
-           !(text[valueEnd] == ' ' && text[valueEnd + 1] == '-' && text[valueEnd + 2] != ' ')) {
-      ++valueEnd;
-    }
-    if (valueEnd == valueStart) return false;
-    *start = scanStart + valueStart;
-    *length = valueEnd - valueStart;
-    return true;
+  for (size_t at = 1; at + keyLength <= textLength; ++at) {
+    if (text[at - 1] != ' ') continue;
+    bool ended = at + keyLength == textLength;
+    if (ended ? !endAllowed : text[at + keyLength] != ' ') continue;
+    if (keyMatches(text + at, dash, name, nameLength)) return at + keyLength;
   }
-  return false;
+  return 0;
+}
+
+}  // namespace
+
+bool findOptionValue(const char* commandLine, const char* name, size_t* start, size_t* length) {
+  if (!commandLine || !name) return false;
+  size_t first = scanStart(commandLine);
+  const char* text = commandLine + first;
+  size_t textLength = strlen(text);
+  size_t keyEnd = findKey(text, textLength, name, false);
+  if (keyEnd == 0) return false;
+
+  size_t valueStart = keyEnd + 1;
+  if (valueStart >= textLength) return false;
+  size_t valueEnd = valueStart;
+  while (valueEnd < textLength && !(text[valueEnd] == ' ' && text[valueEnd + 1] == '-' && text[valueEnd + 2] != ' ')) {
+    ++valueEnd;
+  }
+  if (valueEnd == valueStart) return false;
+  *start = first + valueStart;
+  *length = valueEnd - valueStart;
+  return true;
+}
+
+bool findSwitch(const char* commandLine, const char* name) {
+  if (!commandLine || !name) return false;
+  const char* text = commandLine + scanStart(commandLine);
+  return findKey(text, strlen(text), name, true) != 0;
 }

@@ -15,3 +15,7 @@ char* trimInPlace(char* text);
 // without regard to ASCII letter case, with a space before and after it; the value runs up to the first
 // " -" followed by anything but a space. Returns false when the option is absent or its value empty.
 bool findOptionValue(const char* commandLine, const char* name, size_t* start, size_t* length);
+
+// True when the command line holds the switch name ("-name", found as findOptionValue finds a key)
+// followed by a space or by the end of the line; a switch needs no value.
+bool findSwitch(const char* commandLine, const char* name);

@@ -18,6 +18,13 @@
         call _raceCapture
         .endm
 
+/* ---- The fault made on request (CrashHandling.cpp): a write to address 8, at 0x2000. */
+        at 0x2000
+        .globl _gameFaultSite
+_gameFaultSite:
+        mov dword ptr ds:[8], 0
+        ret
+
 /* ---- Archive opens: BOOL __stdcall gameOpenArchives(ArchiveOpenRequest*). The two calls sit at
    0xE5F0 (ordinal 293) and 0xE5FF (ordinal 266); field offsets are those of ArchiveOpenRequest. */
         at 0xE5D0

@@ -1,6 +1,7 @@
 // GameMain, the stand-in game's entry: a short scripted game that writes "GameReport.txt".
 #include "testbed/game/AddressInfo.h"
 #include "testbed/game/Archives.h"
+#include "testbed/game/CrashHandling.h"
 #include "testbed/game/CursorAndIcon.h"
 #include "testbed/game/ImportBinding.h"
 #include "testbed/game/PatchSites.h"
@@ -54,6 +55,7 @@ std::string reportVersion(ReportWriter& report, HMODULE game) {
 extern "C" BOOL GAME_MAIN_CONVENTION GameMain(HMODULE module) {
   ReportWriter report;
   if (!report.open(kFileName)) return FALSE;
+  installGameFilter();
   size_t launcherCalls = traceLines();  // the archive library's calls so far were the launcher's
   report.put("report", "Corvane stand-in game");
   reportModule(report, module);

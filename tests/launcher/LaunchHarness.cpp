@@ -176,6 +176,7 @@ Lines startupLines(bool warnings) {
       "patch 0xE5FF written",
       "patch 0x58BF7F written",
       warnings ? "settings ShowMpqMessage on" : "settings ShowMpqMessage off",
+      "crash report armed",
   };
 }
 
