@@ -252,9 +252,9 @@ TEST_F(Redirection, FakeModulesWithoutFaults) {
   }
 }
 
-// A table without its zero slot, running up to where readable memory ends: a no-access page, a guard
-// page, or the end of its allocation, with another readable one right after it. Beyond, a slot holds
-// the function, which the scan must not reach.
+// A table without its zero slot, running up to where readable memory ends: a no-access page or a guard
+// page of its own allocation, or the end of its allocation, with another readable one right after it.
+// Beyond, a slot holds the function, which the scan must not reach.
 TEST_F(Redirection, ScansStayInsideReadableMemory) {
   const size_t unit = 0x10000;  // allocations start on this boundary
   for (DWORD beyond : {DWORD(PAGE_NOACCESS), DWORD(PAGE_READWRITE | PAGE_GUARD), DWORD(PAGE_READWRITE)}) {
@@ -267,11 +267,13 @@ TEST_F(Redirection, ScansStayInsideReadableMemory) {
       ASSERT_EQ(halves[i], place + i * unit) << "no room for two allocations side by side";
       std::memset(halves[i], 0x41, unit);
     }
-    put32(halves[1], addressOf(apiA, "alphaOne"));
-    setProtection(halves[1], beyond);
+    char* end = beyond == PAGE_READWRITE ? halves[1] : halves[1] - kPageSize;
+    put32(end, addressOf(apiA, "alphaOne"));
+    setProtection(end, beyond);
+    ASSERT_EQ(readableSpan(end - 0x40), 0x40u);  // before a scan could run into the guard page
     CRedirector r;
     r.apiModule = apiA;
-    r.importAddressTable = reinterpret_cast<DWORD*>(halves[1] - 0x40);
+    r.importAddressTable = reinterpret_cast<DWORD*>(end - 0x40);
     EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 8");
     for (char* half : halves) VirtualFree(half, 0, MEM_RELEASE);
   }
