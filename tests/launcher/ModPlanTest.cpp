@@ -1,175 +1,136 @@
-// Reading manifests into mod plans: paths, priorities, display data, races, and values of the wrong type.
-// Platform-free: it also runs in the native build.
+// Reading manifests into mod plans, one row per manifest: paths, priorities at their edges, display
+// data, races, and every key with a value of the wrong type. Platform-free: it also runs in the native
+// build.
 #include "json/BoundDocument.h"
 #include "launcher/ModPlan.h"
 #include "support/TempFolder.h"
 
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
 const char kFolder[] = ".\\mods\\Test\\";
 
+// A text as the rows show it: "-" for null, "~" for the mod folder at its start.
+std::string shown(const char* text) {
+  if (!text) return "-";
+  std::string shown = text;
+  return shown.compare(0, sizeof kFolder - 1, kFolder) == 0 ? "~" + shown.substr(sizeof kFolder - 1) : shown;
+}
+
+// What a plan says, one line per item in the order the loader applies them ("-" for a null text).
+std::string describe(const ModPlan& plan) {
+  std::string lines;
+  for (const char* path : plan.addonPaths) lines += "addon " + shown(path) + "\n";
+  for (const ArchivePlan& archive : plan.archives)
+    lines +=
+        "archive " + shown(archive.name) + " " + shown(archive.path) + " " + std::to_string(archive.priority) + "\n";
+  if (plan.hasName) lines += "name " + shown(plan.name) + "\n";
+  if (plan.hasIcon) lines += "icon " + shown(plan.iconPath) + "\n";
+  if (plan.hasVersion) lines += "version " + shown(plan.version) + "\n";
+  if (plan.hasPreview || !plan.previewEnabled)
+    lines += std::string(plan.previewEnabled ? "preview on " : "preview off ") + shown(plan.previewLogo) + " " +
+             shown(plan.previewInfo) + "\n";
+  for (size_t i = 0; i < plan.raceSkins.size() || i < plan.raceKeys.size(); ++i) {
+    lines += "race " + shown(i < plan.raceSkins.size() ? plan.raceSkins[i] : nullptr) + " " +
+             shown(i < plan.raceKeys.size() ? plan.raceKeys[i] : nullptr) + "\n";
+  }
+  return lines;
+}
+
 class ModPlanTest : public TempFolderTest {
 protected:
-  // The document over a file holding text; kept for the test's life, as the plan points into it.
-  CJSON_Exp& open(const char* path) {
-    documents.emplace_back(new BoundDocument(path, false));
-    return documents.back()->document;
-  }
-  CJSON_Exp& manifest(const std::string& text) {
+  // The plan of a manifest holding text, for the mod Test, described; the launcher never frees a
+  // plan's paths, the test does.
+  std::string planOf(const std::string& text) {
     writeFile("manifest.json", text);
-    return open("manifest.json");
+    BoundDocument manifest("manifest.json", false);
+    ModPlan plan;
+    planMod(manifest.document, kFolder, plan);
+    std::string described = describe(plan);
+    for (const char* path : plan.addonPaths) free(const_cast<char*>(path));
+    for (const ArchivePlan& archive : plan.archives) free(const_cast<char*>(archive.path));
+    free(const_cast<char*>(plan.iconPath));
+    free(plan.previewLogo);
+    return described;
   }
-  ModPlan plan(const std::string& text, const char* folder = kFolder) {
-    ModPlan result;
-    planMod(manifest(text), folder, result);
-    keepPaths(result);
-    return result;
-  }
-  // The launcher never frees a plan's paths; the test does, once it is done with them.
-  void keepPaths(const ModPlan& plan) {
-    for (const char* path : plan.addonPaths) paths.push_back(path);
-    for (const ArchivePlan& archive : plan.archives) paths.push_back(archive.path);
-    paths.push_back(plan.iconPath);
-    paths.push_back(plan.previewLogo);
-  }
-  void TearDown() override {
-    for (const char* path : paths) free(const_cast<char*>(path));
-    TempFolderTest::TearDown();
-  }
-  CJSON_Exp& last() { return documents.back()->document; }
-  std::vector<std::unique_ptr<BoundDocument>> documents;
-  std::vector<const char*> paths;
 };
 
-void expectEmpty(const ModPlan& plan) {
-  EXPECT_TRUE(plan.addonPaths.empty());
-  EXPECT_TRUE(plan.archives.empty());
-  EXPECT_FALSE(plan.hasName);
-  EXPECT_FALSE(plan.hasIcon);
-  EXPECT_FALSE(plan.hasVersion);
-  EXPECT_FALSE(plan.hasPreview);
-  EXPECT_TRUE(plan.previewEnabled);
-  EXPECT_TRUE(plan.raceSkins.empty());
-  EXPECT_TRUE(plan.raceKeys.empty());
-}
-
-TEST_F(ModPlanTest, EveryKeyBecomesPathsPrioritiesAndTextsInTheDocument) {
-  ModPlan p = plan(R"({"ModName": "Test Mod", "ModIcon": "icon", "ModVersion": "Test Mod 1.0",
-    "Preview": {"Enable": true, "Logo": "logo", "Info": "A test of every key"},
-    "Addons": [{"Name": "tools", "Enable": true}],
-    "Mpqs": [{"Name": "data"}, {"Name": "patch", "Priority": 20}],
-    "Races": [{"Skin": "Pirates", "RaceKey": "PIRATE"}]})");
-  ASSERT_EQ(p.addonPaths.size(), 1u);
-  EXPECT_STREQ(p.addonPaths[0], ".\\mods\\Test\\Addons\\tools.dll");
-  ASSERT_EQ(p.archives.size(), 2u);
-  EXPECT_STREQ(p.archives[0].name, "data");
-  EXPECT_STREQ(p.archives[0].path, ".\\mods\\Test\\Mpqs\\data.mpq");
-  EXPECT_EQ(p.archives[0].priority, 10u);
-  EXPECT_STREQ(p.archives[1].path, ".\\mods\\Test\\Mpqs\\patch.mpq");
-  EXPECT_EQ(p.archives[1].priority, 20u);
-  EXPECT_TRUE(p.hasName && p.hasIcon && p.hasVersion && p.hasPreview && p.previewEnabled);
-  EXPECT_STREQ(p.iconPath, ".\\mods\\Test\\icon.ico");
-  EXPECT_STREQ(p.previewLogo, ".\\mods\\Test\\logo.bmp");
-  // Texts are not copied: they are the document's own strings.
-  EXPECT_EQ(p.name, last()["ModName"].GetString());
-  EXPECT_EQ(p.version, last()["ModVersion"].GetString());
-  EXPECT_EQ(p.previewInfo, last()["Preview"]["Info"].GetString());
-  ASSERT_EQ(p.raceSkins.size(), 1u);
-  ASSERT_EQ(p.raceKeys.size(), 1u);
-  EXPECT_EQ(p.raceSkins[0], last()["Races"][0]["Skin"].GetString());
-  EXPECT_STREQ(p.raceKeys[0], "PIRATE");
-}
-
-TEST_F(ModPlanTest, PrioritiesRunAboveEveryExplicitOneMetEarlier) {
-  ModPlan p = plan(R"({"Mpqs": [{"Name": "one"}, {"Name": "two", "Priority": 20}, {"Name": "three"},
-    {"Priority": 99}, {"Name": "four", "Priority": 5}, {"Name": "five"}, {"Name": "zero", "Priority": 0}]})");
-  const char* names[] = {"one", "two", "three", "four", "five", "zero"};
-  const unsigned priorities[] = {10, 20, 21, 5, 22, 23};
-  ASSERT_EQ(p.archives.size(), 6u);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_STREQ(p.archives[i].name, names[i]);
-    EXPECT_EQ(p.archives[i].priority, priorities[i]) << names[i];
-  }
-
-  // One run from the engine archive's 9: requested, given, the maximum afterwards.
-  const unsigned steps[][3] = {
-      {10, 10, 10},  // one above the maximum raises it too
-      {0, 11, 11},  {10, 10, 11}, {12, 12, 12}, {0, 13, 13}, {5, 5, 13}, {0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu},
-      {0, 0, 0},  // unsigned 32-bit: the next automatic priority wraps round to 0
+TEST_F(ModPlanTest, ManifestsBecomePlans) {
+  const std::pair<const char*, const char*> rows[] = {
+      {R"({"ModName": "Test Mod", "ModIcon": "icon", "ModVersion": "Test Mod 1.0",
+          "Preview": {"Enable": true, "Logo": "logo", "Info": "A test of every key"},
+          "Addons": [{"Name": "tools", "Enable": true}], "Mpqs": [{"Name": "data"}, {"Name": "patch", "Priority": 20}],
+          "Races": [{"Skin": "Pirates", "RaceKey": "PIRATE"}]})",
+       "addon ~Addons\\tools.dll\n"
+       "archive data ~Mpqs\\data.mpq 10\n"
+       "archive patch ~Mpqs\\patch.mpq 20\n"
+       "name Test Mod\nicon ~icon.ico\nversion Test Mod 1.0\n"
+       "preview on ~logo.bmp A test of every key\nrace Pirates PIRATE\n"},
+      // Roots that are not objects, and text that is no JSON, plan nothing.
+      {R"([{"ModName": "x"}])", ""},
+      {"not json", ""},
+      // Priorities: automatic ones above every explicit one met before, an entry without a name skipped.
+      {R"({"Mpqs": [{"Name": "one"}, {"Name": "two", "Priority": 20}, {"Name": "three"}, {"Priority": 99},
+          {"Name": "four", "Priority": 5}, {"Name": "five"}, {"Name": "zero", "Priority": 0}]})",
+       "archive one ~Mpqs\\one.mpq 10\narchive two ~Mpqs\\two.mpq 20\n"
+       "archive three ~Mpqs\\three.mpq 21\narchive four ~Mpqs\\four.mpq 5\n"
+       "archive five ~Mpqs\\five.mpq 22\narchive zero ~Mpqs\\zero.mpq 23\n"},
+      // At the edges: 1 and the engine archive's 9 leave the maximum, 10 raises it; the empty name is a
+      // name and takes a priority.
+      {R"({"Mpqs": [{"Name": "a", "Priority": 1}, {"Name": "b", "Priority": 9}, {"Name": "c", "Priority": 10},
+          {"Name": ""}, {"Name": "d"}]})",
+       "archive a ~Mpqs\\a.mpq 1\narchive b ~Mpqs\\b.mpq 9\n"
+       "archive c ~Mpqs\\c.mpq 10\narchive  ~Mpqs\\.mpq 11\n"
+       "archive d ~Mpqs\\d.mpq 12\n"},
+      // Unsigned 32-bit: -1 is 4294967295 too, and the next automatic priority wraps round to 0.
+      {R"({"Mpqs": [{"Name": "a", "Priority": 4294967295}, {"Name": "b"}, {"Name": "c", "Priority": -1}, {"Name": "d"}]})",
+       "archive a ~Mpqs\\a.mpq 4294967295\narchive b ~Mpqs\\b.mpq 0\n"
+       "archive c ~Mpqs\\c.mpq 4294967295\narchive d ~Mpqs\\d.mpq 0\n"},
+      // Empty texts are texts; an empty Races array gives no race (the launch then puts in the standard four).
+      {R"({"Addons": [{"Name": "", "Enable": true}], "ModName": "", "ModIcon": "", "ModVersion": "",
+          "Preview": {"Logo": "", "Info": ""}, "Races": [{"Skin": "", "RaceKey": ""}, {}]})",
+       "addon ~Addons\\.dll\nname \nicon ~.ico\nversion \n"
+       "preview on ~.bmp \nrace  \nrace Default UNKNOWN\n"},
+      {R"({"Races": [], "Preview": {}})", "preview on - -\n"},
+      {R"({"Preview": {"Enable": false}})", "preview off - -\n"},
+      // Every key with a value of the wrong type counts as missing; an array entry that is not an object
+      // is skipped, but a race keeps its place, so the races after it keep their numbers.
+      {R"({"Addons": {"Name": "x", "Enable": true}})", ""},
+      {R"({"Mpqs": "data"})", ""},
+      {R"({"ModName": 5})", ""},
+      {R"({"ModIcon": ["icon"]})", ""},
+      {R"({"ModVersion": true})", ""},
+      {R"({"Preview": [1]})", ""},
+      {R"({"Races": {"Skin": "S"}})", ""},
+      {R"({"Addons": [5, {"Name": 5, "Enable": true}, {"Name": "on", "Enable": true}, {"Name": "off", "Enable": "true"},
+          {"Name": "one", "Enable": 1}]})",
+       "addon ~Addons\\on.dll\n"},
+      {R"({"Mpqs": [null, {"Name": ["a"]}, {"Name": "text", "Priority": "50"}, {"Name": "real", "Priority": 50.0},
+          {"Name": "flag", "Priority": true}, {"Name": "none", "Priority": null}]})",
+       "archive text ~Mpqs\\text.mpq 10\narchive real ~Mpqs\\real.mpq 11\n"
+       "archive flag ~Mpqs\\flag.mpq 12\narchive none ~Mpqs\\none.mpq 13\n"},
+      // Once "Enable" is there, only the literal true keeps the splash on.
+      {R"({"Preview": {"Enable": 1, "Logo": 3, "Info": {}}})", "preview off - -\n"},
+      {R"({"Races": [1, {"Skin": 2, "RaceKey": null}, []]})",
+       "race Default UNKNOWN\nrace Default UNKNOWN\nrace Default UNKNOWN\n"},
   };
-  unsigned maximum = kEngineArchivePriority;
-  for (const auto& step : steps) {
-    EXPECT_EQ(nextArchivePriority(step[0], maximum), step[1]) << "requested " << step[0];
-    EXPECT_EQ(maximum, step[2]) << "requested " << step[0];
-  }
+  for (const auto& row : rows) EXPECT_EQ(planOf(row.first), row.second) << row.first;
 }
 
-TEST_F(ModPlanTest, ValuesOfTheWrongTypeCountAsMissing) {
-  ModPlan p = plan(R"({"ModName": 5, "ModIcon": ["icon"], "ModVersion": true, "Preview": [1],
-    "Addons": {"Name": "x", "Enable": true}, "Mpqs": "data", "Races": {"Skin": "S"}})");
-  expectEmpty(p);
-
-  p = plan(
-      R"({"Addons": [5, {"Name": 5, "Enable": true}, {"Name": "on", "Enable": true}, {"Name": "off", "Enable": "true"}],
-    "Mpqs": [null, {"Name": ["a"]}, {"Name": "text", "Priority": "50"}, {"Name": "real", "Priority": 50.0},
-             {"Name": "flag", "Priority": true}, {"Name": "big", "Priority": 4000000000}],
-    "Preview": {"Enable": 1, "Logo": 3, "Info": {}},
-    "Races": [1, {"Skin": 2, "RaceKey": null}, []]})");
-  ASSERT_EQ(p.addonPaths.size(), 1u);
-  EXPECT_STREQ(p.addonPaths[0], ".\\mods\\Test\\Addons\\on.dll");
-  ASSERT_EQ(p.archives.size(), 4u);
-  EXPECT_EQ(p.archives[0].priority, 10u);
-  EXPECT_EQ(p.archives[1].priority, 11u);
-  EXPECT_EQ(p.archives[2].priority, 12u);
-  EXPECT_EQ(p.archives[3].priority, 4000000000u);
-  // A present "Enable" that is not the literal true turns the splash off.
-  EXPECT_TRUE(p.hasPreview);
-  EXPECT_FALSE(p.previewEnabled);
-  EXPECT_EQ(p.previewLogo, nullptr);
-  EXPECT_EQ(p.previewInfo, nullptr);
-  // Race elements that are not objects keep their places, so later races keep their numbers.
-  ASSERT_EQ(p.raceSkins.size(), 3u);
-  ASSERT_EQ(p.raceKeys.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
-    EXPECT_STREQ(p.raceSkins[i], "Default");
-    EXPECT_STREQ(p.raceKeys[i], "UNKNOWN");
-  }
-}
-
-TEST_F(ModPlanTest, RootsThatAreNotObjectsAndMissingFilesGiveAnEmptyPlan) {
-  expectEmpty(plan("[{\"ModName\": \"x\"}]"));
-  expectEmpty(plan("not json"));
-  ModPlan p;
-  planMod(open("absent.json"), kFolder, p);
-  expectEmpty(p);
-}
-
-TEST_F(ModPlanTest, WithoutAModFolderNoPathIsPlanned) {
-  ModPlan p = plan(R"({"ModName": "n", "ModIcon": "i", "Addons": [{"Name": "a", "Enable": true}],
-    "Mpqs": [{"Name": "m"}], "Preview": {"Logo": "l"}})",
-                   nullptr);
-  EXPECT_TRUE(p.addonPaths.empty());
-  EXPECT_TRUE(p.archives.empty());
-  EXPECT_FALSE(p.hasIcon);
-  EXPECT_EQ(p.previewLogo, nullptr);
-  EXPECT_STREQ(p.name, "n");
-}
-
-// The game counts races in one byte.
+// The game counts races in one byte: the first 255 are kept.
 TEST_F(ModPlanTest, AtMost255RacesAreKept) {
-  std::string races = "[";
-  for (int i = 0; i < 300; ++i) races += (i ? ", " : "") + std::string("{\"RaceKey\": \"K") + std::to_string(i) + "\"}";
-  ModPlan p = plan("{\"Races\": " + races + "]}");
-  ASSERT_EQ(p.raceKeys.size(), 255u);
-  ASSERT_EQ(p.raceSkins.size(), 255u);
-  EXPECT_STREQ(p.raceKeys[0], "K0");
-  EXPECT_STREQ(p.raceKeys[254], "K254");
-  EXPECT_STREQ(p.raceSkins[254], "Default");
+  for (int count : {255, 256}) {
+    std::string races;
+    for (int i = 0; i < count; ++i)
+      races += (i ? ", " : "") + std::string("{\"RaceKey\": \"K") + std::to_string(i) + "\"}";
+    std::string plan = planOf("{\"Races\": [" + races + "]}");
+    const std::string last = "\nrace Default K254\n";
+    EXPECT_EQ(std::count(plan.begin(), plan.end(), '\n'), 255) << count;
+    EXPECT_EQ(plan.substr(plan.size() - last.size()), last) << count;
+  }
 }
 
 }  // namespace

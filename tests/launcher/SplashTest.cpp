@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -24,10 +23,9 @@ std::string prepared(const char* text) {
 
 }  // namespace
 
-// Two characters for two: the copy keeps the text's length.
+// Two characters for two: the copy keeps the text's length. No text: a heap copy of the one-line credit.
 TEST(SplashLayout, TextCopyTurnsBackslashNIntoSpaceAndLineFeed) {
   const std::pair<const char*, const char*> cases[] = {
-      {"Demo mod\\nshowing every manifest key", "Demo mod \nshowing every manifest key"},
       {"a\\nb\\nc", "a \nb \nc"},
       {"\\n", " \n"},
       {"\\\\n", "\\ \n"},                // backslash, then the sequence
@@ -35,54 +33,23 @@ TEST(SplashLayout, TextCopyTurnsBackslashNIntoSpaceAndLineFeed) {
       {"\\t \\N n\\ ", "\\t \\N n\\ "},  // only a small n counts
       {"real\nline feed", "real\nline feed"},
       {"", ""},
+      {nullptr, kSplashCredit},
   };
-  for (const auto& c : cases) EXPECT_EQ(prepared(c.first), c.second) << c.first;
-
-  // No text: a heap copy of the one-line credit, never the constant itself.
-  char* credit = prepareSplashText(nullptr);
-  ASSERT_NE(credit, nullptr);
-  EXPECT_STREQ(credit, kSplashCredit);
-  EXPECT_NE(credit, kSplashCredit);
-  free(credit);
+  for (const auto& c : cases) EXPECT_EQ(prepared(c.first), c.second) << (c.first ? c.first : "null");
   EXPECT_EQ(strchr(kSplashCredit, '\n'), nullptr);
 }
 
-TEST(SplashLayout, TextAreaTopFollowsTheLineCount) {
-  const std::pair<const char*, int> counts[] = {{"", 1}, {kSplashCredit, 1}, {"a \nb", 2}, {"\n\n\n", 4}};
-  for (const auto& c : counts) EXPECT_EQ(splashTextLines(c.first), c.second) << c.first;
-
-  const RECT client = {0, 0, 500, 400};
-  const std::map<int, LONG> tops = {{1, 375}, {2, 359}, {3, 343}, {5, 311}};
-  for (auto [lines, top] : tops) {
-    RECT area = splashTextRect(client, lines);
-    EXPECT_EQ(area.left, 0) << lines;
-    EXPECT_EQ(area.top, top) << lines;
-    EXPECT_EQ(area.right, 500) << lines;
-    EXPECT_EQ(area.bottom, 400) << lines;
-  }
-}
-
-TEST(SplashLayout, WindowIsCentredWithHalvesTruncatedTowardZero) {
-  struct Case {
-    RECT desktop;
-    LONG x, y;
-  };
-  const Case cases[] = {
-      {{0, 0, 1920, 1080}, 710, 340}, {{0, 0, 1024, 768}, 262, 184},
-      {{0, 0, 1023, 767}, 261, 183},  {{0, 0, 500, 400}, 0, 0},
-      {{0, 0, 300, 200}, -100, -100}, {{0, 0, 299, 199}, -100, -100},  // -201 / 2 is -100, not -101
-  };
-  for (const Case& c : cases) {
-    POINT origin = splashOrigin(c.desktop);
-    EXPECT_EQ(origin.x, c.x) << c.desktop.right << "x" << c.desktop.bottom;
-    EXPECT_EQ(origin.y, c.y) << c.desktop.right << "x" << c.desktop.bottom;
-  }
+// Centred with halves truncated toward zero, also on a desktop smaller than the window.
+TEST(SplashLayout, WindowOriginTruncatesTowardZero) {
+  POINT origin = splashOrigin(RECT{0, 0, 299, 199});
+  EXPECT_EQ(origin.x, -100);  // -201 / 2, not -101
+  EXPECT_EQ(origin.y, -100);
 }
 
 // ---------------------------------------------------------------------------------------------------
 // Real showings. The splash runs on this thread and blocks it without handling messages, so the test
-// watches through two hooks of this thread: creation, and the moment just before destruction, when
-// the window has been on screen, painted, for its second.
+// watches through a hook of this thread: creation, and the moment just before destruction, when the
+// window has been on screen, painted, for its second.
 
 namespace {
 
@@ -90,15 +57,8 @@ using Pixels = std::vector<COLORREF>;  // 500 x 400, row by row from the top
 
 struct Sighting {
   int created = 0;  // LogoClass windows created
-  HWND window = nullptr;
-  bool seenBeforeDestroy = false;
-  std::string title;
-  LONG style = 0, exStyle = 0;
-  RECT rect = {};
-  HWND owner = nullptr;
-  bool topLevel = false;
-  HINSTANCE instance = nullptr;
-  bool visible = false;
+  HWND handle = nullptr;
+  std::string window;  // what the window was just before it went, one line
   Pixels pixels;
 };
 
@@ -151,24 +111,30 @@ Pixels capture(HWND window) {
   return surface.pixels();
 }
 
+// Title, styles, place, owner, parent, module and visibility, as one line.
+std::string describeWindow(HWND window) {
+  char title[128] = {};
+  GetWindowTextA(window, title, sizeof title);
+  RECT rect;
+  GetWindowRect(window, &rect);
+  char line[256];
+  snprintf(line, sizeof line, "%s style=%08lX ex=%08lX at %ld,%ld %ldx%ld owned=%d top=%d exe=%d visible=%d", title,
+           GetWindowLongA(window, GWL_STYLE), GetWindowLongA(window, GWL_EXSTYLE), rect.left, rect.top,
+           rect.right - rect.left, rect.bottom - rect.top, GetWindow(window, GW_OWNER) != nullptr,
+           GetAncestor(window, GA_PARENT) == GetDesktopWindow(),
+           reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)) == gExeModule,
+           IsWindowVisible(window) != 0);
+  return line;
+}
+
 LRESULT CALLBACK watchWindows(int code, WPARAM wParam, LPARAM lParam) {
   HWND window = reinterpret_cast<HWND>(wParam);
   if (code == HCBT_CREATEWND && isLogoWindow(window)) {
     ++gSighting.created;
-    gSighting.window = window;
+    gSighting.handle = window;
   }
-  if (code == HCBT_DESTROYWND && window == gSighting.window) {
-    gSighting.seenBeforeDestroy = true;
-    char title[128] = {};
-    GetWindowTextA(window, title, sizeof title);
-    gSighting.title = title;
-    gSighting.style = GetWindowLongA(window, GWL_STYLE);
-    gSighting.exStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    GetWindowRect(window, &gSighting.rect);
-    gSighting.owner = GetWindow(window, GW_OWNER);
-    gSighting.topLevel = GetAncestor(window, GA_PARENT) == GetDesktopWindow();
-    gSighting.instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    gSighting.visible = IsWindowVisible(window);
+  if (code == HCBT_DESTROYWND && window == gSighting.handle) {
+    gSighting.window = describeWindow(window);
     gSighting.pixels = capture(window);
   }
   return CallNextHookEx(gCbtHook, code, wParam, lParam);
@@ -181,14 +147,16 @@ Sighting watchSplash(const char* logoPath, const char* infoText) {
   EXPECT_NE(gCbtHook, nullptr);
   showSplash(logoPath, infoText);
   UnhookWindowsHookEx(gCbtHook);
+  EXPECT_FALSE(gSighting.handle && IsWindow(gSighting.handle)) << "the splash window outlived the routine";
   return gSighting;
 }
 
-// The built-in picture as the splash loads it, read back pixel by pixel.
-Pixels builtInPicture() {
+// A picture's pixels, read back one by one: the built-in one as the splash loads it, or a file's.
+Pixels picture(const char* file) {
   HBITMAP image =
-      static_cast<HBITMAP>(LoadImageA(gExeModule, "CorvaneBitmap.bmp", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-  EXPECT_NE(image, nullptr);
+      static_cast<HBITMAP>(file ? LoadImageA(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)
+                                : LoadImageA(gExeModule, "CorvaneBitmap.bmp", IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  EXPECT_NE(image, nullptr) << (file ? file : "built-in");
   HDC memory = CreateCompatibleDC(nullptr);
   HGDIOBJ previous = SelectObject(memory, image);
   Pixels pixels(kSplashWidth * kSplashHeight);
@@ -198,14 +166,6 @@ Pixels builtInPicture() {
   DeleteDC(memory);
   DeleteObject(image);
   return pixels;
-}
-
-// How many pixels of rows top..bottom-1 differ; -1 when nothing was captured.
-int differingPixels(const Pixels& shown, const Pixels& expected, int top, int bottom) {
-  if (shown.size() != expected.size()) return -1;
-  int count = 0;
-  for (int i = top * kSplashWidth; i < bottom * kSplashWidth; ++i) count += shown[i] != expected[i];
-  return count;
 }
 
 // What the window should show: the picture with text drawn over it the way the splash must draw it,
@@ -221,68 +181,58 @@ Pixels withText(const Pixels& picture, const char* text, int top) {
   return surface.pixels();
 }
 
-COLORREF filePattern(int x, int y) {
-  return RGB(x * 255 / 299, y * 255 / 199, 0x40 + (x + y) % 2 * 0x80);
-}
-
-// A 24-bit bottom-up BMP file of width x height, filled by paint(x, y).
-std::string bmpFile(int width, int height, COLORREF (*paint)(int, int)) {
-  int stride = (width * 3 + 3) & ~3;
-  std::string body(stride * height, '\0');
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      COLORREF c = paint(x, y);
-      char* p = &body[(height - 1 - y) * stride + 3 * x];
-      p[0] = static_cast<char>(GetBValue(c));
-      p[1] = static_cast<char>(GetGValue(c));
-      p[2] = static_cast<char>(GetRValue(c));
-    }
-  BITMAPFILEHEADER file = {};
-  BITMAPINFOHEADER info = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + body.size();
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biSizeImage = body.size();
-  return std::string(reinterpret_cast<const char*>(&file), sizeof file) +
-         std::string(reinterpret_cast<const char*>(&info), sizeof info) + body;
+// How many pixels of rows top..bottom-1 differ; -1 when nothing was captured.
+int differingPixels(const Pixels& shown, const Pixels& expected, int top, int bottom) {
+  if (shown.size() != expected.size()) return -1;
+  int count = 0;
+  for (int i = top * kSplashWidth; i < bottom * kSplashWidth; ++i) count += shown[i] != expected[i];
+  return count;
 }
 
 class Splash : public TempFolderTest {};
 
 }  // namespace
 
-TEST_F(Splash, BuiltInPictureWithTheCreditFillsACentredTopMostPopup) {
-  Sighting seen = watchSplash(nullptr, nullptr);
-  ASSERT_EQ(seen.created, 1);
-  ASSERT_TRUE(seen.seenBeforeDestroy);
-  EXPECT_FALSE(IsWindow(seen.window));  // gone when the routine returns
+// Each row one showing: the Demo mod's picture, or the built-in one it falls back to, with the text drawn
+// yellow over it from the row 391 - 16 per line. The window is a borderless top-most pop-up of the
+// executable, centred on the 1920 x 1080 display (the system adds clip-siblings to every top-level
+// window, and showing made it visible).
+TEST_F(Splash, ShowingsOfEachPictureAndText) {
+  std::string bin(MAX_PATH, '\0');
+  bin.resize(GetModuleFileNameA(nullptr, &bin[0], MAX_PATH));
+  const std::string logo = bin.substr(0, bin.find_last_of('\\')) + "\\..\\testbed\\mods\\Demo\\logo.bmp";
+  writeFile("text.bmp", "{ \"this\": \"is not a bitmap\" }");
+  CreateDirectoryA("folder.bmp", nullptr);  // cannot be opened as a file: the built-in picture instead
+  const char wide[] = "This mod brings twelve new heroes, four campaigns and a reworked economy to every map";
+  struct Case {
+    const char* logo;
+    const char* info;
+    const char* text;  // as drawn
+    int top;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, kSplashCredit, 375},
+      {"absent.bmp", "", "", 375},
+      {logo.c_str(), "Demo mod\\nshowing every manifest key", "Demo mod \nshowing every manifest key", 359},
+      {"folder.bmp", wide, wide, 375},  // wraps, but the area starts where one line would
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.logo ? c.logo : "no logo");
+    Sighting seen = watchSplash(c.logo, c.info);
+    ASSERT_EQ(seen.created, 1);
+    EXPECT_EQ(seen.window,
+              "Corvane - Mod Logo style=94000000 ex=00000088 at 710,340 500x400 owned=0 top=1 exe=1 visible=1");
+    Pixels background = picture(c.logo == logo.c_str() ? c.logo : nullptr);
+    EXPECT_EQ(differingPixels(seen.pixels, withText(background, c.text, c.top), 0, kSplashHeight), 0);
+    if (*c.text) {
+      EXPECT_GT(differingPixels(seen.pixels, background, c.top, c.top + 16), 50) << "no text drawn";
+    }
+  }
+  // A file that opens but is no bitmap: no window at all.
+  EXPECT_EQ(watchSplash("text.bmp", "text").created, 0);
 
-  EXPECT_EQ(seen.title, "Corvane - Mod Logo");
-  // Pop-up only; the system adds clip-siblings to every top-level window, and showing made it visible.
-  EXPECT_EQ(seen.style, static_cast<LONG>(WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS));
-  EXPECT_EQ(seen.exStyle, static_cast<LONG>(WS_EX_TOOLWINDOW | WS_EX_TOPMOST));
-  EXPECT_EQ(seen.rect.left, 710);  // centred on the 1920 x 1080 display
-  EXPECT_EQ(seen.rect.top, 340);
-  EXPECT_EQ(seen.rect.right, 1210);
-  EXPECT_EQ(seen.rect.bottom, 740);
-  EXPECT_EQ(seen.owner, nullptr);
-  EXPECT_TRUE(seen.topLevel);
-  EXPECT_EQ(seen.instance, gExeModule);
-  EXPECT_TRUE(seen.visible);
-
-  // The picture fills the window exactly, with the one credit line drawn into the rows from y = 375.
-  Pixels picture = builtInPicture();
-  ASSERT_EQ(seen.pixels.size(), picture.size());
-  EXPECT_EQ(differingPixels(seen.pixels, picture, 0, 375), 0);
-  EXPECT_GT(differingPixels(seen.pixels, picture, 375, 400), 100);                            // the credit is there...
-  EXPECT_EQ(differingPixels(seen.pixels, withText(picture, kSplashCredit, 375), 0, 400), 0);  // ...exactly so
-
-  // The class stays registered, as the window was made from it.
+  // The class stays registered: redraw on resize, the arrow, background brush 1, and the launcher's
+  // own icons, the large one of 32 pixels.
   WNDCLASSEXA logoClass = {};
   logoClass.cbSize = sizeof logoClass;
   ASSERT_TRUE(GetClassInfoExA(gExeModule, "LogoClass", &logoClass));
@@ -290,8 +240,6 @@ TEST_F(Splash, BuiltInPictureWithTheCreditFillsACentredTopMostPopup) {
   EXPECT_NE(logoClass.hIconSm, nullptr);
   EXPECT_EQ(logoClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
   EXPECT_EQ(logoClass.hbrBackground, reinterpret_cast<HBRUSH>(1));
-
-  // The large icon is the launcher's own 32-pixel one.
   ICONINFO icon = {};
   ASSERT_TRUE(GetIconInfo(logoClass.hIcon, &icon));
   BITMAP colour = {};
@@ -300,49 +248,4 @@ TEST_F(Splash, BuiltInPictureWithTheCreditFillsACentredTopMostPopup) {
   EXPECT_EQ(colour.bmBitsPixel, 32);
   DeleteObject(icon.hbmColor);
   DeleteObject(icon.hbmMask);
-}
-
-TEST_F(Splash, MissingFileFallsBackToTheBuiltInPicture) {
-  writeFile("present.txt", "not the logo");  // a neighbour that must not matter
-  Sighting seen = watchSplash((folder + "\\absent.bmp").c_str(), "");
-  ASSERT_EQ(seen.created, 1);
-  ASSERT_TRUE(seen.seenBeforeDestroy);
-  Pixels picture = builtInPicture();
-  // Empty text: nothing drawn at all, the picture alone.
-  EXPECT_EQ(differingPixels(seen.pixels, picture, 0, 400), 0);
-}
-
-TEST_F(Splash, FileBitmapSitsTopLeftOverTheClassBackgroundWithTwoTextLines) {
-  writeFile("logo.bmp", bmpFile(300, 200, filePattern));
-  Sighting seen = watchSplash("logo.bmp", "Demo mod\\nshowing every manifest key");
-  ASSERT_EQ(seen.created, 1);
-  ASSERT_TRUE(seen.seenBeforeDestroy);
-
-  // Expected: the file's pixels at the top-left, the scroll-bar colour (class brush 1) elsewhere.
-  Pixels expected(kSplashWidth * kSplashHeight, GetSysColor(COLOR_SCROLLBAR));
-  for (int y = 0; y < 200; ++y)
-    for (int x = 0; x < 300; ++x) expected[y * kSplashWidth + x] = filePattern(x, y);
-  EXPECT_EQ(differingPixels(seen.pixels, expected, 0, 359), 0);
-
-  // Two lines: the first one in the 16 rows from y = 359, the second below it.
-  EXPECT_GT(differingPixels(seen.pixels, expected, 359, 375), 50);
-  EXPECT_GT(differingPixels(seen.pixels, expected, 375, 400), 50);
-  EXPECT_EQ(differingPixels(seen.pixels, withText(expected, "Demo mod \nshowing every manifest key", 359), 0, 400), 0);
-}
-
-TEST_F(Splash, ExistingFileThatIsNoBitmapShowsNothing) {
-  writeFile("logo.bmp", "{ \"this\": \"is not a bitmap\" }");
-  Sighting seen = watchSplash("logo.bmp", "text");
-  EXPECT_EQ(seen.created, 0);
-  EXPECT_EQ(FindWindowA("LogoClass", nullptr), nullptr);
-
-  // A folder by that name cannot be opened as a file: the built-in picture is shown instead. A line
-  // too wide for the window wraps, and the text area still starts where one line would.
-  CreateDirectoryA("folder.bmp", nullptr);
-  const char* wide = "This mod brings twelve new heroes, four campaigns and a reworked economy to every map";
-  seen = watchSplash("folder.bmp", wide);
-  ASSERT_EQ(seen.created, 1);
-  Pixels picture = builtInPicture();
-  EXPECT_EQ(differingPixels(seen.pixels, picture, 0, 375), 0);
-  EXPECT_EQ(differingPixels(seen.pixels, withText(picture, wide, 375), 0, 400), 0);
 }

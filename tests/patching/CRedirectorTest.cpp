@@ -1,12 +1,12 @@
 // CRedirector against real modules built for the tests (fixtures/) and against fake images.
 #include "CRedirector.h"
 #include "patching/TestPages.h"
+#include "patching/internal/ImportDirectory.h"
+#include "patching/internal/ReadableSpan.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
-#include <new>
 #include <vector>
 
 // The test program's own import of ImportApiA.dll: its calls must never be diverted.
@@ -22,26 +22,6 @@ int plusThousand(int x) {
 }
 void* const kPlusHundred = reinterpret_cast<void*>(&plusHundred);
 void* const kPlusThousand = reinterpret_cast<void*>(&plusThousand);
-
-// One import descriptor as the platform's own structures describe it, read independently of the code.
-struct Descriptor {
-  std::string name;
-  DWORD* table;         // import address table
-  const DWORD* lookup;  // OriginalFirstThunk: names or ordinals
-};
-
-std::vector<Descriptor> descriptorsOf(HMODULE module) {
-  char* base = reinterpret_cast<char*>(module);
-  const IMAGE_NT_HEADERS32* nt =
-      reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-  std::vector<Descriptor> found;
-  if (rva == 0) return found;
-  for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + rva); d->FirstThunk; ++d)
-    found.push_back(Descriptor{base + d->Name, reinterpret_cast<DWORD*>(base + d->FirstThunk),
-                               reinterpret_cast<const DWORD*>(base + d->OriginalFirstThunk)});
-  return found;
-}
 
 typedef int (*IntFunction)(int);
 
@@ -70,10 +50,18 @@ protected:
     apiB = GetModuleHandleA("ImportApiB.dll");
     ASSERT_NE(apiA, nullptr);
     ASSERT_NE(apiB, nullptr);
-    for (const Descriptor& d : descriptorsOf(target)) {
-      if (d.name == "importapia.dll") tableA = d.table;
-      if (d.name == "ImportApiB.dll") (tableB ? secondTableB : tableB) = d.table;
+    // The tables through the import walk (its own tests check it on bytes): ImportApiA.dll is named in
+    // lower case, and ImportApiB.dll has two descriptors.
+    const unsigned char* base = reinterpret_cast<const unsigned char*>(target);
+    std::vector<ImportEntry> entries;
+    ASSERT_EQ(readImports(base, readableSpan(base), entries), ImageCheck::valid);
+    for (const ImportEntry& e : entries) {
+      DWORD* table = reinterpret_cast<DWORD*>(reinterpret_cast<char*>(target) + e.firstThunk);
+      if (std::string(e.moduleName) == "importapia.dll") tableA = table;
+      if (std::string(e.moduleName) == "ImportApiB.dll") (tableB ? secondTableB : tableB) = table;
     }
+    ASSERT_NE(tableA, nullptr);
+    ASSERT_NE(secondTableB, nullptr);
   }
   // Unloading the target gives the next test a fresh import table.
   void TearDown() override {
@@ -92,8 +80,8 @@ protected:
   }
   std::string nameOf(const void* held) const {
     const std::pair<const void*, const char*> known[] = {
-        {nullptr, "-"},           {target, "target"}, {apiA, "apiA"},    {apiB, "apiB"},
-        {noImports, "noImports"}, {tableA, "tableA"}, {tableB, "tableB"}};
+        {nullptr, "-"},           {target, "target"}, {apiA, "apiA"},     {apiB, "apiB"},
+        {noImports, "noImports"}, {tableA, "tableA"}, {tableB, "tableB"}, {GetModuleHandleA(nullptr), "exe"}};
     for (const auto& k : known)
       if (k.first == held) return k.second;
     return "other";
@@ -111,24 +99,6 @@ protected:
   DWORD* tableB = nullptr;
   DWORD* secondTableB = nullptr;
 };
-
-// Guards the other tests: the fixture modules really have the import layout the cases rely on.
-TEST_F(Redirection, FixturesHaveTheIntendedImports) {
-  ASSERT_NE(tableA, nullptr) << "ImportApiA.dll is named in lower case";
-  ASSERT_NE(secondTableB, nullptr) << "ImportApiB.dll has two descriptors";
-  EXPECT_EQ(slotsOf(tableB), std::vector<DWORD>{addressOf(apiB, "betaOne")});
-  EXPECT_EQ(slotsOf(secondTableB), std::vector<DWORD>{addressOf(apiB, "betaTwo")});
-  // alphaByOrdinal is imported by ordinal 5 only, alphaTwo by name.
-  std::vector<std::string> lookups;
-  for (const Descriptor& d : descriptorsOf(target)) {
-    if (d.table != tableA) continue;
-    for (const DWORD* entry = d.lookup; *entry; ++entry)
-      lookups.push_back(*entry & IMAGE_ORDINAL_FLAG32 ? "#" + std::to_string(*entry & 0xFFFF)
-                                                      : reinterpret_cast<const char*>(target) + *entry + 2);
-  }
-  EXPECT_EQ(lookups, (std::vector<std::string>{"#5", "alphaOne", "alphaTwo"}));
-  EXPECT_TRUE(descriptorsOf(noImports).empty()) << "NoImports.dll has no import directory";
-}
 
 // Each step's result and code, and what the redirector holds afterwards.
 TEST_F(Redirection, SetModuleAndSetApiModule) {
@@ -151,26 +121,10 @@ TEST_F(Redirection, SetModuleAndSetApiModule) {
             "false 1: noImports noImports tableB");
   // A target without an import directory imports nothing from anyone.
   EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), "false 5: noImports apiA tableB");
-}
-
-TEST_F(Redirection, RedirectDivertsOnlyTheTargetsCalls) {
-  CRedirector r;
-  ASSERT_TRUE(r.setModule(target));
-  ASSERT_TRUE(r.setApiModule(apiA));
-  ASSERT_EQ(call("callAlphaOne", 1), 2);
-  DWORD* slot = std::find(tableA, tableA + slotsOf(tableA).size(), addressOf(apiA, "alphaOne"));
-  ASSERT_EQ(*slot, addressOf(apiA, "alphaOne"));
-  // A read-only table, as Microsoft's linker lays it out: it is read-only again afterwards.
-  DWORD previous;
-  ASSERT_TRUE(VirtualProtect(slot, sizeof *slot, PAGE_READONLY, &previous));
-
-  EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "true 0");
-  EXPECT_EQ(*slot, reinterpret_cast<DWORD>(kPlusHundred));
-  EXPECT_EQ(protectionOf(slot), static_cast<DWORD>(PAGE_READONLY));
-  EXPECT_EQ(call("callAlphaOne", 1), 101);
-  EXPECT_EQ(alphaOne(1), 2);  // the test program's own import
-  EXPECT_EQ(reinterpret_cast<IntFunction>(reinterpret_cast<void*>(GetProcAddress(apiA, "alphaOne")))(1), 2);
-  EXPECT_EQ(call("callAlphaTwo", 1), 3);  // other slots untouched
+  // A null name stands for the executable, as GetModuleHandleA answers it.
+  EXPECT_EQ(step(r, [&] { return r.setApiModule(static_cast<const char*>(nullptr)); }),
+            "false 5: noImports exe tableB");
+  EXPECT_EQ(step(r, [&] { return r.setModule(static_cast<const char*>(nullptr)); }), "true 0: exe exe tableB");
 }
 
 // Redirections in order on one redirector: slots are found by address whatever the import kind, only
@@ -195,8 +149,8 @@ TEST_F(Redirection, RedirectFindsSlotsByAddress) {
       {&apiA, "alphaUnused", 0, kPlusHundred, "false 8"},  // exported, not imported
       {&apiA, nullptr, 3, kPlusHundred, "false 8"},
       {&apiB, "betaOne", 0, kPlusHundred, "true 0"},
-      {&apiB, "betaTwo", 0, kPlusHundred, "false 8"},         // in the second descriptor only
-      {&noImports, "bareValue", 0, kPlusHundred, "false 8"},  // searched in betaOne's table
+      {&apiB, "betaTwo", 0, kPlusHundred, "false 8"},     // in the second descriptor only
+      {&noImports, nullptr, 1, kPlusHundred, "false 8"},  // bareValue, its only export: searched in betaOne's table
       {&noImports, "alphaOne", 0, kPlusHundred, "false 6"},
   };
   CRedirector r;
@@ -220,11 +174,19 @@ TEST_F(Redirection, RedirectFindsSlotsByAddress) {
                                                {"callBetaTwo", 21}};
   for (const auto& c : calls) EXPECT_EQ(call(c.first, 1), c.second) << c.first;
 
-  // Changing the target keeps the table selected for the previous one.
+  // Changing the target keeps the table selected for the previous one. A read-only slot, as Microsoft's
+  // linker lays tables out, is read-only again afterwards; only the target's calls are diverted.
+  DWORD* slot = tableA + 1;
+  ASSERT_EQ(*slot, addressOf(apiA, "alphaOne"));
+  DWORD previous;
+  ASSERT_TRUE(VirtualProtect(slot, sizeof *slot, PAGE_READONLY, &previous));
   ASSERT_TRUE(r.setApiModule(apiA));
   ASSERT_TRUE(r.setModule(noImports));
   EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "true 0");
+  EXPECT_EQ(protectionOf(slot), static_cast<DWORD>(PAGE_READONLY));
   EXPECT_EQ(call("callAlphaOne", 1), 101);
+  EXPECT_EQ(alphaOne(1), 2);  // the test program's own import
+  EXPECT_EQ(reinterpret_cast<IntFunction>(reinterpret_cast<void*>(GetProcAddress(apiA, "alphaOne")))(1), 2);
   CRedirector unselected;
   ASSERT_TRUE(unselected.setModule(target));
   ASSERT_FALSE(unselected.setApiModule(noImports));
@@ -235,21 +197,10 @@ void put32(char* at, DWORD value) {
   std::memcpy(at, &value, sizeof value);
 }
 
-// A fake image at at: "MZ", NT headers at 0x40 whose import directory names importsFrom, its table
-// at 0x380 holding slot and then 0.
-void buildImage(char* at, const char* importsFrom, DWORD slot) {
-  std::memcpy(at, "MZ", 2);
-  put32(at + 0x3C, 0x40);
-  std::memcpy(at + 0x40, "PE", 2);
-  put32(at + 0xC0, 0x200);
-  put32(at + 0x200 + 12, 0x300);
-  put32(at + 0x200 + 16, 0x380);
-  std::strcpy(at + 0x300, importsFrom);
-  put32(at + 0x380, slot);
-}
-
-// Fake images in a page followed by a no-access page, so that reading past one would fault.
-TEST_F(Redirection, HeaderCodesOnFakeModulesWithoutFaults) {
+// Fake images in a page followed by a no-access page, so that reading past one would fault. The last
+// one imports alphaOne from IMPORTAPIA.DLL: its table is found, but its slot, in private memory,
+// refuses copy-on-write protection, so nothing is written.
+TEST_F(Redirection, FakeModulesWithoutFaults) {
   struct Case {
     const char* what;
     size_t start;  // of the image in the page
@@ -260,28 +211,36 @@ TEST_F(Redirection, HeaderCodesOnFakeModulesWithoutFaults) {
     const char* outcome;
   };
   const Case cases[] = {
-      {"zeros", 0, "", 0, "", 0, "false 3"},
-      {"MZ without PE", 0, "MZ", 0x40, "", 0, "false 4"},
-      {"NT headers far outside", 0, "MZ", 0x7FFFFFF0, "", 0, "false 4"},
-      {"NT headers at the page end", 0, "MZ", 0xFFE, "PE", 0, "false 4"},
-      {"MZ in the last two bytes", kPageSize - 2, "MZ", 0, "", 0, "false 4"},
-      {"no import directory", 0, "MZ", 0x40, "PE", 0, "false 5"},
-      {"directory past the end", 0, "MZ", 0x40, "PE", 0x2000, "false 5"},
-      {"descriptors without end", 0, "MZ", 0x40, "PE", 0x400, "false 5"},
+      {"zeros", 0, "", 0, "", 0, "false 3: other apiA -"},
+      {"MZ without PE", 0, "MZ", 0x40, "", 0, "false 4: other apiA -"},
+      {"MZ in the last two bytes", kPageSize - 2, "MZ", 0, "", 0, "false 4: other apiA -"},
+      {"descriptors without end", 0, "MZ", 0x40, "PE", 0x400, "false 5: other apiA -"},
+      {"imports alphaOne", 0, "MZ", 0x40, "PE", 0x200, "true 0: other apiA other"},
   };
+  const DWORD alphaOneAt = addressOf(apiA, "alphaOne");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Page pages(PAGE_READWRITE, 0, 2);
     char* image = pages.at + c.start;
     std::memcpy(image, c.mz, std::strlen(c.mz));
     if (c.ntHeaders) put32(image + 0x3C, c.ntHeaders);
-    if (c.ntHeaders < kPageSize) std::memcpy(image + c.ntHeaders, c.signature, std::strlen(c.signature));
+    std::memcpy(image + c.ntHeaders, c.signature, std::strlen(c.signature));
     if (c.importRva) put32(image + 0xC0, c.importRva);
     if (c.importRva == 0x400) std::memset(image + 0x400, 0x41, kPageSize - 0x400);
+    if (c.importRva == 0x200) {
+      put32(image + 0x200 + 12, 0x300);
+      put32(image + 0x200 + 16, 0x380);
+      std::strcpy(image + 0x300, "IMPORTAPIA.DLL");
+      put32(image + 0x380, alphaOneAt);
+    }
     setProtection(pages.at + kPageSize, PAGE_NOACCESS);
     CRedirector r;
     ASSERT_TRUE(r.setModule(handleAt(image)));
-    EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), c.outcome + std::string(": other apiA -"));
+    EXPECT_EQ(step(r, [&] { return r.setApiModule(apiA); }), c.outcome);
+    if (!r.importAddressTable) continue;
+    EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 9");
+    EXPECT_EQ(*reinterpret_cast<DWORD*>(image + 0x380), alphaOneAt);
+    EXPECT_EQ(protectionOf(image), static_cast<DWORD>(PAGE_READWRITE));
   }
   // Handles that cannot be read at all.
   Page reserved(kReservedOnly, 0);
@@ -293,49 +252,37 @@ TEST_F(Redirection, HeaderCodesOnFakeModulesWithoutFaults) {
   }
 }
 
-// A fake image in private memory that imports alphaOne: the table is found, but the slot's page
-// refuses copy-on-write protection, so nothing is written.
-TEST_F(Redirection, SlotWhoseProtectionCannotChangeIsLeftAlone) {
-  Page page(PAGE_READWRITE, 0);
-  DWORD original = addressOf(apiA, "alphaOne");
-  buildImage(page.at, "IMPORTAPIA.DLL", original);
-  CRedirector r;
-  ASSERT_TRUE(r.setModule(handleAt(page.at)));
-  ASSERT_EQ(outcome([&] { return r.setApiModule(apiA); }), "true 0");
-  ASSERT_EQ(r.importAddressTable, reinterpret_cast<DWORD*>(page.at + 0x380));
-  EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 9");
-  EXPECT_EQ(*reinterpret_cast<DWORD*>(page.at + 0x380), original);
-  EXPECT_EQ(protectionOf(page.at), static_cast<DWORD>(PAGE_READWRITE));
-}
-
-// A table without its zero slot, running up to a no-access page, and an API "module" that is not one.
+// A table without its zero slot, running up to where readable memory ends: a no-access page or a guard
+// page of its own allocation, or the end of its allocation, with another readable one right after it.
+// Beyond, a slot holds the function, which the scan must not reach.
 TEST_F(Redirection, ScansStayInsideReadableMemory) {
-  Page pages(PAGE_READWRITE, 0x41, 2);
-  setProtection(pages.at + kPageSize, PAGE_NOACCESS);
+  const size_t unit = 0x10000;  // allocations start on this boundary
+  for (DWORD beyond : {DWORD(PAGE_NOACCESS), DWORD(PAGE_READWRITE | PAGE_GUARD), DWORD(PAGE_READWRITE)}) {
+    SCOPED_TRACE(beyond);
+    char* place = static_cast<char*>(VirtualAlloc(nullptr, 2 * unit, MEM_RESERVE, PAGE_NOACCESS));
+    VirtualFree(place, 0, MEM_RELEASE);
+    char* halves[2];
+    for (int i = 0; i < 2; ++i) {
+      halves[i] = static_cast<char*>(VirtualAlloc(place + i * unit, unit, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+      ASSERT_EQ(halves[i], place + i * unit) << "no room for two allocations side by side";
+      std::memset(halves[i], 0x41, unit);
+    }
+    char* end = beyond == PAGE_READWRITE ? halves[1] : halves[1] - kPageSize;
+    put32(end, addressOf(apiA, "alphaOne"));
+    setProtection(end, beyond);
+    ASSERT_EQ(readableSpan(end - 0x40), 0x40u);  // before a scan could run into the guard page
+    CRedirector r;
+    r.apiModule = apiA;
+    r.importAddressTable = reinterpret_cast<DWORD*>(end - 0x40);
+    EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 8");
+    for (char* half : halves) VirtualFree(half, 0, MEM_RELEASE);
+  }
+  // An API "module" that is not one is recorded all the same, and has nothing to look up.
   CRedirector r;
-  r.apiModule = apiA;
-  r.importAddressTable = reinterpret_cast<DWORD*>(pages.at + kPageSize - 0x40);
-  EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 8");
-
   ASSERT_TRUE(r.setModule(target));
-  EXPECT_EQ(outcome([&] { return r.setApiModule(handleAt(pages.at)); }), "false 5");    // recorded all the same
-  EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 6");  // nothing to look up
-}
-
-// Fresh objects are clear; __autoclassinit2 clears exactly the given number of bytes from the start.
-// (Assignment is checked through the exported interface by the add-on launch.)
-TEST(CRedirectorObject, ConstructionAndClearing) {
-  alignas(CRedirector) unsigned char storage[sizeof(CRedirector)];
-  std::memset(storage, 0xAB, sizeof storage);
-  CRedirector* fresh = new (storage) CRedirector();
-  EXPECT_EQ(Bytes(storage, storage + sizeof storage), Bytes(12, 0));
-  fresh->module = handleAt(reinterpret_cast<void*>(0x10000000));
-  fresh->apiModule = fresh->module;
-  fresh->importAddressTable = reinterpret_cast<DWORD*>(0x30000000);
-  fresh->__autoclassinit2(8);
-  EXPECT_EQ(Bytes(storage, storage + sizeof storage), (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x30}));
-  fresh->__autoclassinit2(sizeof(CRedirector));
-  EXPECT_EQ(Bytes(storage, storage + sizeof storage), Bytes(12, 0));
+  Page page(PAGE_READWRITE, 0);
+  EXPECT_EQ(outcome([&] { return r.setApiModule(handleAt(page.at)); }), "false 5");
+  EXPECT_EQ(outcome([&] { return r.redirect("alphaOne", kPlusHundred); }), "false 6");
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
-// The hooks in one process: window titles, the archive hooks against the stand-in Storm.dll (threads at
-// once included), and the launcher's patch sites in a fake game with one site that cannot be written.
+// The hooks in one process: window titles, cursors and icons (the program carries the launcher's
+// resources), the archive hooks against the stand-in Storm.dll (threads at once included), and the
+// launcher's patch sites in a fake game with one site that cannot be written.
 #include "patching/HookGlobals.h"
 #include "patching/ArchiveHooks.h"
 #include "patching/LauncherPatches.h"
+#include "patching/PatchWriters.h"
 #include "patching/TestPages.h"
 #include "patching/WindowHooks.h"
 #include "services/StormImports.h"
@@ -20,14 +22,34 @@ uint32_t addressOf(const void* at) {
   return reinterpret_cast<uint32_t>(at);
 }
 
+// A file the build lays out in its testbed folder, beside this program's folder.
+std::string testbedFile(const char* name) {
+  char path[MAX_PATH];
+  std::string program(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  return program.substr(0, program.find_last_of('\\')) + "\\..\\testbed\\" + name;
+}
+
 std::string titleOf(HWND window) {
   char text[64] = {};
   GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
-// The class name is never compared: only a window name that is the game's title, in any case.
-TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
+// "null", or the icon's width in pixels.
+std::string widthOf(HANDLE icon) {
+  ICONINFO info = {};
+  if (!icon || !GetIconInfo(static_cast<HICON>(icon), &info)) return "null";
+  BITMAP colour = {};
+  GetObjectA(info.hbmColor, sizeof colour, &colour);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  DestroyIcon(static_cast<HICON>(icon));
+  return std::to_string(colour.bmWidth);
+}
+
+// Only the game's own names, in any letter case and without a trailing blank, are replaced. The class
+// name is never compared; the caller's module is kept for the cursor.
+TEST(WindowHooks, OnlyTheGamesOwnNamesAreReplaced) {
   gModName = "Mod Title";
   const std::pair<const char*, const char*> titles[] = {{"warcraft iii", "Mod Title"},
                                                         {"WarCraft III", "Mod Title"},
@@ -46,6 +68,37 @@ TEST(WindowHooks, OnlyTheGamesTitleBecomesTheModsName) {
     DestroyWindow(window);
   }
   gModName = nullptr;
+
+  HINSTANCE exe = GetModuleHandleA(nullptr);
+  const HCURSOR launcher = LoadCursorA(exe, "CorvaneCursor.cur"), arrow = LoadCursorA(nullptr, IDC_ARROW);
+  ASSERT_NE(launcher, nullptr);
+  const struct {
+    HINSTANCE instance;
+    const char* name;
+    HCURSOR cursor;
+  } cursors[] = {{exe, "blizzardcursor.cur", launcher},
+                 {exe, "BlizzardCursor.CUR", launcher},
+                 {exe, "BlizzardCursor.cur ", nullptr},
+                 {nullptr, "BlizzardCursor.cur", nullptr},
+                 {nullptr, IDC_ARROW, arrow}};
+  for (size_t i = 0; i < sizeof cursors / sizeof cursors[0]; ++i)
+    EXPECT_EQ(hookLoadCursorA(cursors[i].instance, cursors[i].name), cursors[i].cursor) << "cursor row " << i;
+
+  // "war3x.ico": the launcher's icon at the caller's size without a mod icon or when its file is
+  // missing, else the file's at the default size.
+  const std::string modIcon = testbedFile("mods\\Demo\\icon.ico");
+  const struct {
+    const char* modIcon;
+    const char* name;
+    const char* width;
+  } icons[] = {{"Corvane.ico", "war3x.ico", "16"},    {"Corvane.ico", "WAR3X.ICO", "16"},
+               {"Corvane.ico", "war3x.ico ", "null"}, {modIcon.c_str(), "War3x.ico", "32"},
+               {"absent.ico", "war3x.ico", "16"},     {modIcon.c_str(), "war3.ico", "null"}};
+  for (const auto& c : icons) {
+    gModIcon = c.modIcon;
+    EXPECT_EQ(widthOf(hookLoadImageA(exe, c.name, IMAGE_ICON, 16, 16, 0)), c.width) << c.modIcon << ", " << c.name;
+  }
+  gModIcon = nullptr;
 }
 
 const char kIconRequest[] = "UI\\Widgets\\Glues\\icon-map-test.blp";  // in War3.mpq under this name
@@ -53,24 +106,26 @@ const char kDataIcon[] = "BLP1 data.mpq war3mapIcon.blp\n";
 const char kWar3xIcon[] = "BLP1 War3x.mpq war3mapIcon.blp\n";
 const char kWar3Picture[] = "BLP1 War3.mpq icon-map-test.blp\n";
 
-// Opens name through the hook of the game's extended or plain archive open, then closes it again.
-void openThroughHook(const char* name, bool extended) {
+// Opens name through the hook of the game's extended or plain archive open, closes it again and gives
+// the hook's result.
+DWORD openThroughHook(const char* name, bool extended) {
   HANDLE archive = nullptr;
-  if (extended) hookOpenArchiveEx(0, name, 2, 0, addressOf(&archive));
-  else hookOpenArchive(name, 3, 0, &archive);
+  DWORD opened =
+      extended ? hookOpenArchiveEx(0, name, 2, 0, addressOf(&archive)) : hookOpenArchive(name, 3, 0, &archive);
   if (archive) stormCloseArchive(archive);
+  return opened;
 }
 
-// The text a file request through the hook gives, "" when it fails; the buffer goes back to the library.
-std::string request(const char* name, DWORD extra = 0) {
+// A file request through the hook: its result, and the text it gave ("" for none), whose buffer goes
+// back to the library.
+std::pair<DWORD, std::string> requestThroughHook(const char* name, DWORD extra = 0) {
   void* buffer = nullptr;
   DWORD size = 0;
   DWORD result = hookFileRequest(name, addressOf(&buffer), addressOf(&size), extra, 0);
-  std::string text = result == 1 && buffer ? std::string(static_cast<const char*>(buffer), size) : "";
+  std::string text = buffer ? std::string(static_cast<const char*>(buffer), size) : "";
   FARPROC unloadFile = GetProcAddress(GetModuleHandleA("Storm.dll"), MAKEINTRESOURCEA(280));
-  auto unload = reinterpret_cast<BOOL(__stdcall*)(void*)>(reinterpret_cast<void*>(unloadFile));
-  if (buffer) unload(buffer);
-  return text;
+  if (buffer) reinterpret_cast<BOOL(__stdcall*)(void*)>(reinterpret_cast<void*>(unloadFile))(buffer);
+  return {result, text};
 }
 
 // War3.mpq stays open as the game's own archive; data.mpq and War3x.mpq hold the map icon, music.mpq not.
@@ -78,12 +133,9 @@ class ArchiveHooks : public TempFolderTest {
 protected:
   void SetUp() override {
     TempFolderTest::SetUp();
-    char path[MAX_PATH];
-    std::string bin(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-    std::string testbed = bin.substr(0, bin.find_last_of('\\')) + "\\..\\testbed\\";
     for (const char* from : {"game-archives\\War3.mpq", "game-archives\\War3x.mpq", "mods\\Demo\\Mpqs\\data.mpq",
                              "mods\\Demo\\Mpqs\\music.mpq"}) {
-      std::string source = testbed + from;
+      std::string source = testbedFile(from);
       ASSERT_TRUE(CopyFileA(source.c_str(), source.substr(source.find_last_of('\\') + 1).c_str(), FALSE)) << from;
     }
     ASSERT_NE(stormOpenArchive("War3.mpq", 1, 0, &game), 0u);
@@ -95,33 +147,70 @@ protected:
   HANDLE game = nullptr;
 };
 
-// Map-icon requests are answered with war3mapIcon.blp of the archive opened last through either hook;
-// when it cannot give one, and for every other name, the plain lookup answers.
+// Stand-ins for the library's functions of four, five and seven arguments, all giving gAnswer.
+DWORD gAnswer = 0;
+struct Answer {
+  static DWORD __stdcall four(DWORD, DWORD, DWORD, DWORD) { return gAnswer; }
+  static DWORD __stdcall five(DWORD, DWORD, DWORD, DWORD, DWORD) { return gAnswer; }
+  static DWORD __stdcall seven(DWORD, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD) { return gAnswer; }
+};
+
+// Each row opens an archive through the hook of the game's extended or plain open, then asks for a
+// file. Map-icon requests are answered with war3mapIcon.blp of the archive opened last, whether the
+// library opened it or not; when it cannot give one, and for every other name, the plain lookup
+// answers. In the last rows one ordinal of the library answers with bytes above the lowest (a jump over
+// its first bytes): the extended open and the two file requests keep the low byte, the plain open
+// gives 1 for any answer but 0, and a map icon answer whose low byte is 0 leaves the request to the
+// plain lookup.
 TEST_F(ArchiveHooks, MapIconsComeFromTheArchiveOpenedLast) {
   struct Case {
     const char* opened;
     bool extended;
+    WORD ordinal;  // answering gAnswer, or 0
+    DWORD answer;
     const char* requested;
-    const char* answer;
+    DWORD opens;
+    std::pair<DWORD, std::string> request;
   };
   const Case cases[] = {
-      {"data.mpq", true, kIconRequest, kDataIcon},
-      {"War3x.mpq", false, "ui\\widgets\\glues\\ICON-MAP", kWar3xIcon},
-      {"music.mpq", true, kIconRequest, kWar3Picture},
-      {"missing.mpq", false, kIconRequest, kWar3Picture},
-      {"data.mpq", false, "ui\\widgets\\glues\\icon-ma", ""},
-      {"data.mpq", false, "Identity.txt", "War3.mpq Identity.txt\n"},
+      {"data.mpq", true, 0, 0, kIconRequest, 1, {1, kDataIcon}},
+      {"missing.mpq", false, 0, 0, kIconRequest, 0, {1, kWar3Picture}},
+      {"War3x.mpq", false, 0, 0, "ui\\widgets\\glues\\ICON-MAP", 1, {1, kWar3xIcon}},
+      {"missing.mpq", true, 0, 0, kIconRequest, 0, {1, kWar3Picture}},
+      {"music.mpq", true, 0, 0, kIconRequest, 1, {1, kWar3Picture}},
+      {"data.mpq", false, 0, 0, "ui\\widgets\\glues\\icon-ma", 1, {0, ""}},
+      {"data.mpq", false, 0, 0, "Identity.txt", 1, {1, "War3.mpq Identity.txt\n"}},
+      {"data.mpq", true, 293, 0x100, kIconRequest, 0, {1, kDataIcon}},
+      {"data.mpq", true, 293, 0x1FF, kIconRequest, 0xFF, {1, kDataIcon}},
+      {"missing.mpq", false, 266, 0x100, kIconRequest, 1, {1, kWar3Picture}},
+      {"data.mpq", false, 281, 0x100, kIconRequest, 1, {1, kWar3Picture}},
+      {"data.mpq", false, 281, 0x1FF, kIconRequest, 1, {0xFF, ""}},
+      {"data.mpq", false, 279, 0x100, "Identity.txt", 1, {0, ""}},
+      {"data.mpq", false, 279, 0x1FF, "Identity.txt", 1, {0xFF, ""}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.opened) + ", " + c.requested);
-    openThroughHook(c.opened, c.extended);
-    EXPECT_EQ(request(c.requested), c.answer);
+    SCOPED_TRACE(std::string(c.opened) + ", " + c.requested + ", " + std::to_string(c.ordinal));
+    void* entry = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("Storm.dll"), MAKEINTRESOURCEA(c.ordinal)));
+    const Bytes saved = c.ordinal ? bytesAt(entry, 5) : Bytes();
+    void* answer = c.ordinal == 266   ? reinterpret_cast<void*>(&Answer::four)
+                   : c.ordinal == 281 ? reinterpret_cast<void*>(&Answer::seven)
+                                      : reinterpret_cast<void*>(&Answer::five);
+    gAnswer = c.answer;
+    if (c.ordinal) {
+      ASSERT_TRUE(patchJump(addressOf(entry), addressOf(answer)));
+    }
+    EXPECT_EQ(openThroughHook(c.opened, c.extended), c.opens);
+    EXPECT_EQ(requestThroughHook(c.requested), c.request);
+    if (c.ordinal) putBytes(entry, saved);
   }
-  // The game's own buffer, size, extra bytes and overlapped go to the library as they came.
+  // The last archive is opened at priority 0 with flags 0; the game's own buffer, size, extra bytes and
+  // overlapped go to the library as they came.
   openThroughHook("War3x.mpq", true);
-  EXPECT_EQ(request(kIconRequest, 4), kWar3xIcon);
+  EXPECT_EQ(requestThroughHook(kIconRequest, 4).second, kWar3xIcon);
   std::vector<std::string> trace = linesOf(readFile("StormTrace.txt"));
-  ASSERT_FALSE(trace.empty());
+  ASSERT_GE(trace.size(), 4u);
+  EXPECT_EQ(trace[trace.size() - 4].find("266 OpenArchive \"War3x.mpq\" priority=0 flags=0 -> 1"), 0u)
+      << trace[trace.size() - 4];
   EXPECT_NE(trace[trace.size() - 3].find("\"war3mapIcon.blp\" extra=4 scope=0 -> 1"), std::string::npos)
       << trace[trace.size() - 3];
 }
@@ -143,7 +232,7 @@ DWORD WINAPI openArchives(void* first) {
 
 DWORD WINAPI askForIcons(void*) {
   for (int round = 0; round < kRounds; ++round) {
-    std::string answer = request(kIconRequest);
+    std::string answer = requestThroughHook(kIconRequest).second;
     if (answer != kDataIcon && answer != kWar3xIcon && answer != kWar3Picture) InterlockedIncrement(&gWrongAnswers);
   }
   return 0;

@@ -162,16 +162,6 @@ protected:
   std::vector<std::string> keyTexts;
 };
 
-TEST_F(RaceStubTest, FixedTextsAndLookups) {
-  useRaces(4);
-  EXPECT_STREQ(gRandomRaceKey, "RANDOM");
-  EXPECT_STREQ(gDefaultRaceSkin, "Default");
-  EXPECT_STREQ(gUnknownRaceKey, "UNKNOWN");
-  EXPECT_STREQ(gUnknownRaceSkin, "Unknown");
-  EXPECT_EQ(raceKeyAt(3), gRaceKeys[3]);
-  EXPECT_EQ(raceSkinAt(3), gRaceSkins[3]);
-}
-
 // Numbers of 100 and more lose the offset once for the skin and number stubs, never for the others.
 TEST_F(RaceStubTest, EveryStubWithTablesOfOneFourAnd255Races) {
   struct Table {

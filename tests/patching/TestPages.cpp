@@ -6,12 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-const size_t kGranularity = 0x10000;  // views and reservations start on this boundary
-
-}  // namespace
-
 Page::Page(DWORD protection, unsigned char fill, size_t count) {
   DWORD kind = protection == kReservedOnly ? MEM_RESERVE : MEM_COMMIT | MEM_RESERVE;
   at = static_cast<char*>(VirtualAlloc(nullptr, count * kPageSize, kind, PAGE_READWRITE));
@@ -25,33 +19,8 @@ Page::~Page() {
   VirtualFree(at, 0, MEM_RELEASE);
 }
 
-// Finds two free allocation units in a row, then puts a private reservation ending in one committed
-// page in the first and the read-only view at the start of the second.
-SplitPages::SplitPages(unsigned char fill)
-    : changeable(nullptr), fixed(nullptr), reservation(nullptr), writer(nullptr) {
-  section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kPageSize, nullptr);
-  writer = static_cast<char*>(MapViewOfFile(section, FILE_MAP_WRITE, 0, 0, kPageSize));
-  if (writer == nullptr) {
-    ADD_FAILURE() << "no writable view: " << GetLastError();
-    return;
-  }
-  std::memset(writer, fill, kPageSize);
-  char* place = static_cast<char*>(VirtualAlloc(nullptr, 2 * kGranularity, MEM_RESERVE, PAGE_NOACCESS));
-  VirtualFree(place, 0, MEM_RELEASE);
-  reservation = static_cast<char*>(VirtualAlloc(place, kGranularity, MEM_RESERVE, PAGE_NOACCESS));
-  changeable =
-      static_cast<char*>(VirtualAlloc(place + kGranularity - kPageSize, kPageSize, MEM_COMMIT, PAGE_READWRITE));
-  fixed = static_cast<char*>(MapViewOfFileEx(section, FILE_MAP_READ, 0, 0, kPageSize, place + kGranularity));
-  if (reservation != place || changeable == nullptr || fixed != place + kGranularity)
-    ADD_FAILURE() << "could not lay out the two pages";
-  else std::memset(changeable, fill, kPageSize);
-}
-
-SplitPages::~SplitPages() {
-  if (fixed) UnmapViewOfFile(fixed);
-  if (writer) UnmapViewOfFile(writer);
-  if (reservation) VirtualFree(reservation, 0, MEM_RELEASE);
-  CloseHandle(section);
+void Page::decommit(size_t index) {
+  if (!VirtualFree(at + index * kPageSize, kPageSize, MEM_DECOMMIT)) ADD_FAILURE() << "cannot decommit page " << index;
 }
 
 FakeGame::FakeGame(uint32_t holeEnd) {

@@ -18,21 +18,9 @@ class Page {
 public:
   Page(DWORD protection, unsigned char fill, size_t count = 1);
   ~Page();
+  // Takes the storage of page index back, leaving it reserved: no protection change can reach it.
+  void decommit(size_t index);
   char* at;
-};
-
-// A writable private page directly followed by a read-only view of a paging-file section, whose
-// protection cannot be raised; the view's bytes are filled through a second, writable view.
-class SplitPages {
-public:
-  explicit SplitPages(unsigned char fill);
-  ~SplitPages();
-  char* changeable;  // the private page
-  char* fixed;       // the read-only view, at changeable + page size
-private:
-  HANDLE section;
-  char* reservation;
-  char* writer;
 };
 
 const size_t kPageSize = 0x1000;

@@ -58,7 +58,7 @@ TEST(OptionScan, ValuesOfNamesInAnyCase) {
   EXPECT_EQ(scan("-mod Foo", "mod"), "<null>");
   EXPECT_EQ(scan("x -mod Foo", "mod"), "Foo");
   EXPECT_EQ(scan("C:\\Corvane.exe -mod \"Foo\"", "mod"), "<null>");  // scanning starts inside the value
-  EXPECT_EQ(scan("\"-mod\" -mod Foo", "mod"), "Foo");
+  EXPECT_EQ(scan("\"x -mod A\" -mod B", "mod"), "B");                // the quote at index 0 is passed over
   char text[] = "  foo \r";
   EXPECT_EQ(trimInPlace(text), text + 2);
   EXPECT_EQ(std::string(text, sizeof text), std::string("\0\0foo\0\0\0", 8));
@@ -92,7 +92,7 @@ TEST(CmdLine, QueriesReadTheProcessCommandLine) {
   capture.captureOutput = true;
   ChildRun run = runChild(std::string("\"") + self +
                               "\" --cmdline-child -MOD Foo Bar -padded   spaced out   -blank   -n -42 -b1 T -b2 true "
-                              "-b3 2 -b4 yes -b5 0 -b6 -1",
+                              "-b3 1 -b4 yes -b5 0 -b6 -1",
                           capture);
   EXPECT_EQ(run.failure, "");
   EXPECT_EQ(run.output,
