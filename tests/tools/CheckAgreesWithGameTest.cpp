@@ -24,7 +24,7 @@ TEST_F(LaunchFixture, CheckerAndGameAgreeOnTheArchiveServingEachName) {
       {"one", fixtures + "a.mpq"},   {"two", fixtures + "b.mpq"},      {"three", fixtures + "b.mpq"},
       {"four", fixtures + "c.mpq"},  {"top", fixtures + "packed.mpq"},  // shared.txt compressed: refused
       {"patch", demo + "patch.mpq"}, {"data", demo + "data.mpq"}};
-  for (const auto& archive : archives) copyInto(archive.second, mods("Overlap\\Mpqs\\") + archive.first + ".mpq");
+  for (const auto& archive : archives) copyInto(archive.second, std::string("mods\\Overlap\\Mpqs\\") + archive.first + ".mpq");
   writeMod("Overlap", R"({"Mpqs": [{"Name": "one"}, {"Name": "two", "Priority": 20}, {"Name": "three", "Priority": 20},
     {"Name": "four", "Priority": 15}, {"Name": "top", "Priority": 30}, {"Name": "patch", "Priority": 5},
     {"Name": "data", "Priority": 8}]})");
@@ -52,11 +52,11 @@ TEST_F(LaunchFixture, CheckerAndGameAgreeOnTheArchiveServingEachName) {
   LaunchResult run = launch("-mod Overlap");
   SetEnvironmentVariableA("CORVANE_GAME_READS", nullptr);
   ASSERT_TRUE(run.ended);
-  Lines loads = linesStarting(readFile("StormTrace.txt"), "279 LoadFile \"");
+  Lines loads = stormTrace();
   for (const auto& name : served) {  // 279 LoadFile "NAME" ... -> 1 ... archive=A3 from="PATH"
-    std::string line = name.first + ": not asked for";
+    std::string line = name.first + ": not asked for", asked = "279 LoadFile \"" + name.first + "\"";
     for (const std::string& load : loads)
-      if (load.compare(14, name.first.size() + 1, name.first + "\"") == 0) line = load;
+      if (load.compare(0, asked.size(), asked) == 0) line = load;
     size_t from = line.find("from=\"") + 6;
     EXPECT_EQ(withoutDot(line.substr(from, line.find('"', from) - from)), name.second.first) << line;
     EXPECT_NE(line.find(name.second.second ? " -> 1 " : " -> 0 "), std::string::npos) << line;
