@@ -215,41 +215,33 @@ TEST_F(ArchiveHooks, MapIconsComeFromTheArchiveOpenedLast) {
       << trace[trace.size() - 3];
 }
 
-// Game threads open archives and ask for map icons at once. Names of a megabyte (which no archive
+// A game thread opens archives while another asks for map icons. Names of a megabyte (which no archive
 // can have: the plain lookup answers for them) make every copy long, so an unguarded copy of a name
-// that another thread frees meanwhile would read released memory and end the program.
-const int kOpeners = 2, kAskers = 2, kRounds = 200;
+// that the opener frees meanwhile would read released memory and end the program. (One thread beside
+// the test's own: 32-bit Wine under qemu's user-mode emulator ends a process running more at once.)
+const int kRounds = 400;
 const std::string kHugeName(1 << 20, 'x');
-LONG gWrongAnswers = 0;
 
-DWORD WINAPI openArchives(void* first) {
+DWORD WINAPI openArchives(void*) {
   for (int round = 0; round < kRounds; ++round) {
-    bool huge = (round + reinterpret_cast<intptr_t>(first)) % 2;
+    bool huge = round % 2;
     openThroughHook(huge ? kHugeName.c_str() : round % 4 < 2 ? "data.mpq" : "War3x.mpq", !huge);
   }
   return 0;
 }
 
-DWORD WINAPI askForIcons(void*) {
+TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
+  HANDLE opener = CreateThread(nullptr, 0, openArchives, nullptr, 0, nullptr);
+  ASSERT_NE(opener, nullptr);
+  int wrongAnswers = 0;
   for (int round = 0; round < kRounds; ++round) {
     std::string answer = requestThroughHook(kIconRequest).second;
-    if (answer != kDataIcon && answer != kWar3xIcon && answer != kWar3Picture) InterlockedIncrement(&gWrongAnswers);
+    wrongAnswers += answer != kDataIcon && answer != kWar3xIcon && answer != kWar3Picture;
   }
-  return 0;
-}
-
-TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
-  gWrongAnswers = 0;
-  std::vector<HANDLE> threads;
-  for (int i = 0; i < kOpeners + kAskers; ++i) {
-    LPTHREAD_START_ROUTINE work = i < kOpeners ? openArchives : askForIcons;
-    threads.push_back(CreateThread(nullptr, 0, work, reinterpret_cast<void*>(i), 0, nullptr));
-  }
-  // The threads only touch globals, so a hung one can be left behind after the failure.
-  ASSERT_EQ(WaitForMultipleObjects(threads.size(), threads.data(), TRUE, 300000), WAIT_OBJECT_0)
-      << "the archive hook threads did not finish within 300 s";
-  for (HANDLE thread : threads) CloseHandle(thread);
-  EXPECT_EQ(gWrongAnswers, 0);
+  // The opener only touches globals, so a hung one can be left behind after the failure.
+  ASSERT_EQ(WaitForSingleObject(opener, 300000), WAIT_OBJECT_0) << "the archive-opening thread did not finish within 300 s";
+  CloseHandle(opener);
+  EXPECT_EQ(wrongAnswers, 0);
 }
 
 const uint32_t kSites[kLauncherPatchSites] = {0x4E3BFA, 0x4E3BFC, 0x59B3E4, 0xE5F0, 0xE5FF, 0x58BF7F};
