@@ -128,7 +128,7 @@ TEST_F(LaunchFixture, CrashReportNamesTheCulpritAndTheGameFilterStillRuns) {
       if (line.compare(0, 13, "Exception: 0x") == 0) code = line.substr(13, 8);
     }
     EXPECT_EQ(facts, 1u) << c.fact;
-    EXPECT_EQ(dumpedException(readFile(stem + ".dmp")), thread + " " + code);
+    EXPECT_EQ(dumpedException(readFile(stem + ".dmp")), thread + " " + code) << readFile(stem + ".txt");
   }
   SetEnvironmentVariableA("LOCALAPPDATA", localAppData[0] ? localAppData : nullptr);
 }
