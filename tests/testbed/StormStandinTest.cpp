@@ -100,9 +100,9 @@ TEST_F(StormStandin, ExportsTheGameOrdinalsOnlyEachRemovingItsArguments) {
   EXPECT_EQ(directory->NumberOfNames, 0u);
   EXPECT_EQ(directory->Base, 252u);
   // Every ordinal with its argument count, called with null arguments: each fails harmlessly.
-  const std::pair<WORD, int> functions[] = {{252, 1}, {253, 1}, {264, 2}, {265, 2}, {266, 4}, {267, 2}, {268, 4},
-                                            {269, 5}, {270, 1}, {271, 4}, {272, 1}, {273, 2}, {274, 1}, {275, 3},
-                                            {276, 3}, {279, 5}, {280, 1}, {281, 7}, {293, 5}};
+  const std::pair<WORD, int> functions[] = {{252, 1}, {253, 1}, {264, 2}, {265, 2}, {266, 4}, {267, 2},
+                                            {268, 4}, {269, 5}, {270, 1}, {271, 4}, {272, 1}, {273, 2},
+                                            {275, 3}, {276, 3}, {279, 5}, {280, 1}, {281, 7}, {293, 5}};
   size_t present = 0;
   for (WORD number = 252; number <= 293; ++number)
     present += GetProcAddress(storm(), MAKEINTRESOURCEA(number)) != nullptr;
