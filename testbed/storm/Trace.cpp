@@ -22,16 +22,12 @@ void TraceLine::append(const char* piece) {
 }
 
 void TraceLine::appendDecimal(uint64_t value) {
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = (char)('0' + value % 10);
-    value /= 10;
-  } while (value);
   char text[24];
-  for (int i = 0; i < count; ++i) text[i] = digits[count - 1 - i];
-  text[count] = 0;
-  append(text);
+  char* at = text + sizeof text - 1;
+  *at = 0;
+  do *--at = (char)('0' + value % 10);
+  while (value /= 10);
+  append(at);
 }
 
 void TraceLine::appendQuoted(const char* value) {
