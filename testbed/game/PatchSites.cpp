@@ -2,11 +2,14 @@
 #include "testbed/game/PatchSites.h"
 
 #include "testbed/game/AddressInfo.h"
-#include "testbed/game/PeFile.h"
 #include "testbed/game/Report.h"
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <vector>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 std::string rvaText(DWORD rva) {
@@ -15,12 +18,15 @@ std::string rvaText(DWORD rva) {
   return text;
 }
 
-bool readOwnFile(HMODULE game, std::string& bytes) {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(game, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
-  return readWholeFile(path, bytes);
+// The regions as the loader left them: taken while the module initialises, before a launcher can
+// write to it (the launcher loads the game and patches it after LoadLibrary returns).
+std::vector<std::string> regionsAsLoaded() {
+  std::vector<std::string> regions;
+  for (const GameReport::Region& region : GameReport::kRegions)
+    regions.emplace_back((const char*)&__ImageBase + region.rva, region.size);
+  return regions;
 }
+const std::vector<std::string> kAsLoaded = regionsAsLoaded();
 
 // Where a call or jump with a 32-bit displacement at the site goes: "-" when the site holds neither.
 std::string branchTarget(const unsigned char* site, HMODULE game) {
@@ -36,29 +42,18 @@ std::string branchTarget(const unsigned char* site, HMODULE game) {
 
 void reportPatchSites(ReportWriter& report, HMODULE game) {
   const unsigned char* base = (const unsigned char*)game;
-  std::string file;
-  PeFile image;
-  bool haveFile = readOwnFile(game, file) && image.parse(file);
-
   int deciding = 0, changed = 0;
   std::string changedList;
-  for (const GameReport::Region& region : GameReport::kRegions) {
+  for (size_t i = 0; i < std::size(GameReport::kRegions); ++i) {
+    const GameReport::Region& region = GameReport::kRegions[i];
     std::string now((const char*)base + region.rva, region.size);
     report.put("bytes." + rvaText(region.rva), hexBytes(now));
-    std::string original;
-    if (!haveFile || !image.bytesAt(region.rva, region.size, original) || original == now) {
-      if (region.decides) ++deciding;
-      continue;
-    }
+    deciding += region.decides;
+    if (now == kAsLoaded[i]) continue;
     changedList += (changedList.empty() ? "" : ",") + rvaText(region.rva);
-    if (region.decides) {
-      ++deciding;
-      ++changed;
-    }
+    changed += region.decides;
   }
   for (DWORD rva : GameReport::kBranchSites) report.put("target." + rvaText(rva), branchTarget(base + rva, game));
-
-  if (!haveFile) report.put("patched", "unknown");
-  else report.put("patched", changed == 0 ? "none" : changed == deciding ? "all" : "partial");
+  report.put("patched", changed == 0 ? "none" : changed == deciding ? "all" : "partial");
   report.put("patched.changed", changedList.empty() ? "-" : changedList);
 }

@@ -6,6 +6,6 @@
 #include <windows.h>
 
 // bytes.RVA for every region of GameReport::kRegions, target.RVA for every branch site, then
-// patched= (none, all or partial, over the deciding regions, against the module's file on disk)
+// patched= (none, all or partial, over the deciding regions, against the module as it was loaded)
 // and patched.changed= (the RVAs of the regions that differ, or -).
 void reportPatchSites(ReportWriter& report, HMODULE game);

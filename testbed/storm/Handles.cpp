@@ -10,6 +10,23 @@ unsigned gArchiveSerial = 0;
 unsigned gFileSerial = 0;
 unsigned gBufferSerial = 0;
 
+// Takes item off the list that head starts.
+template <typename Item>
+void unlink(Item** head, Item* item) {
+  for (Item** link = head; *link; link = &(*link)->next)
+    if (*link == item) {
+      *link = item->next;
+      return;
+    }
+}
+
+template <typename Item>
+Item* find(Item* head, const void* handle) {
+  for (Item* item = head; item; item = item->next)
+    if (item == handle) return item;
+  return nullptr;
+}
+
 void dropArchiveUser(Archive* archive) {
   if (--archive->users == 0) destroyArchive(archive);
 }
@@ -39,18 +56,11 @@ void addArchive(Archive* archive, DWORD priority) {
 }
 
 Archive* findArchive(HANDLE handle) {
-  for (Archive* archive = gArchives; archive; archive = archive->next)
-    if (archive == handle) return archive;
-  return nullptr;
+  return find(gArchives, handle);
 }
 
 void closeArchive(Archive* archive) {
-  for (Archive** link = &gArchives; *link; link = &(*link)->next) {
-    if (*link == archive) {
-      *link = archive->next;
-      break;
-    }
-  }
+  unlink(&gArchives, archive);
   archive->next = nullptr;
   archive->open = false;
   dropArchiveUser(archive);
@@ -83,18 +93,11 @@ OpenedFile* addFile(const Located& where, const char* name) {
 }
 
 OpenedFile* findFile(HANDLE handle) {
-  for (OpenedFile* file = gFiles; file; file = file->next)
-    if (file == handle) return file;
-  return nullptr;
+  return find(gFiles, handle);
 }
 
 void closeFile(OpenedFile* file) {
-  for (OpenedFile** link = &gFiles; *link; link = &(*link)->next) {
-    if (*link == file) {
-      *link = file->next;
-      break;
-    }
-  }
+  unlink(&gFiles, file);
   dropArchiveUser(file->where.archive);
   release(file->name);
   release(file);
@@ -117,12 +120,7 @@ LoadedBuffer* findBuffer(const void* data) {
 }
 
 void removeBuffer(LoadedBuffer* buffer) {
-  for (LoadedBuffer** link = &gBuffers; *link; link = &(*link)->next) {
-    if (*link == buffer) {
-      *link = buffer->next;
-      break;
-    }
-  }
+  unlink(&gBuffers, buffer);
   release(buffer->data);
   release(buffer);
 }

@@ -293,20 +293,6 @@ BOOL WINAPI StormGetBasePath(char* buffer, DWORD size) {
   return TRUE;
 }
 
-// Ordinal 274: whether OpenFile would find a readable file of that name, without opening it.
-BOOL WINAPI StormHasFile(const char* name) {
-  LibraryLock lock;
-  TraceLine line(274, "HasFile");
-  line.text(name);
-  if (!name) return failed(line, {"null name", ERROR_INVALID_PARAMETER});
-  Located located;
-  Outcome outcome = locateFile(nullptr, name, gLocale, &located);
-  if (outcome.why) failed(line, outcome);
-  else line.result(1);
-  traceSource(line, located);
-  return outcome.why ? FALSE : TRUE;
-}
-
 BOOL WINAPI StormGetArchiveName(HANDLE handle, char* buffer, DWORD size) {
   LibraryLock lock;
   TraceLine line(275, "GetArchiveName");

@@ -1,26 +1,6 @@
-// The call trace: one line per call appended to StormTrace.txt in the current folder.
-//
-// Line format (also in README.md; tests and the stand-in game parse it):
-//
-//   ORDINAL FUNCTION ARGUMENTS -> RESULT OUTPUTS
-//
-// - Pieces are separated by one space; the line ends with CR LF. ARGUMENTS or OUTPUTS may be empty
-//   (then the space before them is absent too).
-// - ORDINAL is decimal, FUNCTION the name without prefix (OpenArchive, LoadFileEx, ...).
-// - ARGUMENTS in the call's argument order; a text argument (path, file name) is written in double
-//   quotes with no key, a null pointer as null; a handle as A<n> (archive), F<n> (file) or B<n>
-//   (LoadFile buffer), where n counts up from 1 per kind for the whole process, null for a null
-//   handle and unknown for one the library does not know (closed, freed or never given out);
-//   any other argument as key=decimal (priority=10 flags=0 extra=0 distance=-4).
-// - RESULT is the returned 32-bit value in decimal (1/0 for truth values, 4294967295 for
-//   INVALID_FILE_SIZE or INVALID_SET_FILE_POINTER).
-// - OUTPUTS are key=value pairs: what the call gave back (archive=A1 file=F2 buffer=B1 size=42
-//   read=10 high=0 name="..." path="..."), from="PATH" naming the archive that served a file, and on
-//   failure why="REASON" first.
-// - Inside quotes every byte is written as it is, except a double quote and control characters,
-//   which become '?'; a text longer than 1024 bytes is cut there and ends in "...".
-//
-// Example:  266 OpenArchive ".\mods\Demo\Mpqs\data.mpq" priority=10 flags=0 -> 1 archive=A1
+// The call trace: one line per call appended to StormTrace.txt in the current folder, in the format
+// that README.md gives (tests and the stand-in game parse it), for example
+//   266 OpenArchive ".\mods\Demo\Mpqs\data.mpq" priority=10 flags=0 -> 1 archive=A1
 #include "Trace.h"
 
 #include <windows.h>
@@ -42,16 +22,12 @@ void TraceLine::append(const char* piece) {
 }
 
 void TraceLine::appendDecimal(uint64_t value) {
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = (char)('0' + value % 10);
-    value /= 10;
-  } while (value);
   char text[24];
-  for (int i = 0; i < count; ++i) text[i] = digits[count - 1 - i];
-  text[count] = 0;
-  append(text);
+  char* at = text + sizeof text - 1;
+  *at = 0;
+  do *--at = (char)('0' + value % 10);
+  while (value /= 10);
+  append(at);
 }
 
 void TraceLine::appendQuoted(const char* value) {
@@ -82,24 +58,25 @@ void TraceLine::text(const char* value) {
   appendQuoted(value);
 }
 
-void TraceLine::text(const char* key, const char* value) {
+void TraceLine::appendKey(const char* key) {
   append(" ");
   append(key);
   append("=");
+}
+
+void TraceLine::text(const char* key, const char* value) {
+  appendKey(key);
   appendQuoted(value);
 }
 
 void TraceLine::number(const char* key, uint64_t value) {
-  append(" ");
-  append(key);
-  append("=");
+  appendKey(key);
   appendDecimal(value);
 }
 
 void TraceLine::signedNumber(const char* key, int64_t value) {
-  append(" ");
-  append(key);
-  append(value < 0 ? "=-" : "=");
+  appendKey(key);
+  if (value < 0) append("-");
   appendDecimal(value < 0 ? 0 - (uint64_t)value : (uint64_t)value);
 }
 
@@ -121,9 +98,7 @@ void TraceLine::handle(char kind, const void* raw, unsigned id) {
 }
 
 void TraceLine::handle(const char* key, char kind, const void* raw, unsigned id) {
-  append(" ");
-  append(key);
-  append("=");
+  appendKey(key);
   appendHandle(kind, raw, id);
 }
 

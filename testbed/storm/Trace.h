@@ -21,6 +21,7 @@ public:
 
 private:
   void append(const char* piece);
+  void appendKey(const char* key);  //  " key="
   void appendQuoted(const char* value);
   void appendDecimal(uint64_t value);
   void appendHandle(char kind, const void* raw, unsigned id);

@@ -69,9 +69,6 @@ void openDocument() {
   gDocument = new (Place(), gStorage) CJSON_Exp("faults.json", false);
 }
 
-void construct() {
-  gDocument = new (Place(), gStorage) CJSON_Exp("faults.json", false);
-}
 Outcome constructed() {
   if (!document().IsExist()) return document().GetMemberCount() == 0 ? failedCleanly : wrong;
   return document()["a"].GetInt() == 1 ? succeeded : wrong;
@@ -91,38 +88,11 @@ Outcome lookedUp() {
   return missing == 0 ? succeeded : missing == 1 ? failedCleanly : wrong;
 }
 
-void lookUpIndex() {
-  gHandles[0] = &document()[0];
-}
 Outcome lookedUpIndex() {
   if (gHandles[0]->IsExist()) return gHandles[0]->GetInt() == 1 ? succeeded : wrong;
   return gHandles[0]->GetInt() == 0 ? failedCleanly : wrong;
 }
 
-void setInt() {
-  document().SetInt("b", 2, false);
-}
-Outcome setIntJudged() {
-  return byFile(kAdded);
-}
-
-void overwrite() {
-  document().SetInt("a", 2, true);
-}
-Outcome overwritten() {
-  return byFile("{\n    \"a\": 2\n}");
-}
-
-void clearMember() {
-  document().Clear("a");
-}
-Outcome cleared() {
-  return byFile("{}");
-}
-
-void setObject() {
-  gHandles[0] = &document().SetObject("b");
-}
 Outcome objectSet() {
   bool added = document().HasMember("b");
   if (gHandles[0]->IsExist() != added) return wrong;  // a missing handle only when nothing was added
@@ -130,13 +100,6 @@ Outcome objectSet() {
   return fileHolds(kBefore) ? failedCleanly : wrong;
 }
 
-// The add-on itself imports from kernel32.dll.
-void prepareRedirector() {
-  gRedirector.setModule(gSelf);
-}
-void redirect() {
-  gAnswer = gRedirector.setApiModule("kernel32.dll");
-}
 Outcome redirected() {
   if (gAnswer) return GetLastError() == 0 ? succeeded : wrong;
   return GetLastError() >= 1 && GetLastError() <= 9 ? failedCleanly : wrong;
@@ -151,55 +114,31 @@ Outcome handedBlock(bool right) {
   return right ? succeeded : wrong;
 }
 
-void unite() {
-  gText = StringUtils::strunite(3, "ab", "c", "de");
-}
-Outcome united() {
-  return handedBlock(gText && strcmp(gText, "abcde") == 0);
-}
-
-void locate() {
-  gText = StringUtils::strloc(64);
-}
-Outcome located() {
-  return handedBlock(gText && gText[0] == 0 && gText[63] == 0);
-}
-
-void commandText() {
-  gText = CmdLine::GetString("faultText", true);
-}
-Outcome commandTextRead() {
-  return handedBlock(gText && strcmp(gText, "value") == 0);
-}
-
-void commandNumber() {
-  gNumber = CmdLine::GetInt("faultNumber");
-}
-Outcome commandNumberRead() {
-  return gNumber == 42 ? succeeded : gNumber == 0 ? failedCleanly : wrong;
-}
-
-void commandSwitch() {
-  gAnswer = CmdLine::GetBool("faultSwitch");
-}
-Outcome commandSwitchRead() {
-  return gAnswer ? succeeded : failedCleanly;
-}
-
+// The redirector's family redirects the add-on's own imports from kernel32.dll.
 const Family kFamilies[] = {
-    {"CJSON_Exp::CJSON_Exp", [] { writeText(kFile, kBefore); }, construct, constructed},
+    {"CJSON_Exp::CJSON_Exp", [] { writeText(kFile, kBefore); },
+     [] { gDocument = new (Place(), gStorage) CJSON_Exp("faults.json", false); }, constructed},
     {"operator[](const char*)", openDocument, lookUp, lookedUp},
-    {"operator[](int)", openDocument, lookUpIndex, lookedUpIndex},
-    {"SetInt adding a member", openDocument, setInt, setIntJudged},
-    {"SetInt overwriting a member", openDocument, overwrite, overwritten},
-    {"Clear(const char*)", openDocument, clearMember, cleared},
-    {"SetObject", openDocument, setObject, objectSet},
-    {"CRedirector::setApiModule", prepareRedirector, redirect, redirected},
-    {"StringUtils::strunite", nothing, unite, united},
-    {"StringUtils::strloc", nothing, locate, located},
-    {"CmdLine::GetString", nothing, commandText, commandTextRead},
-    {"CmdLine::GetInt", nothing, commandNumber, commandNumberRead},
-    {"CmdLine::GetBool", nothing, commandSwitch, commandSwitchRead},
+    {"operator[](int)", openDocument, [] { gHandles[0] = &document()[0]; }, lookedUpIndex},
+    {"SetInt adding a member", openDocument, [] { document().SetInt("b", 2, false); }, [] { return byFile(kAdded); }},
+    {"SetInt overwriting a member", openDocument, [] { document().SetInt("a", 2, true); },
+     [] { return byFile("{\n    \"a\": 2\n}"); }},
+    {"Clear(const char*)", openDocument, [] { document().Clear("a"); }, [] { return byFile("{}"); }},
+    {"SetObject", openDocument, [] { gHandles[0] = &document().SetObject("b"); }, objectSet},
+    {"CRedirector::setApiModule", [] { gRedirector.setModule(gSelf); },
+     [] { gAnswer = gRedirector.setApiModule("kernel32.dll"); }, redirected},
+    {"StringUtils::strunite", nothing, [] { gText = StringUtils::strunite(3, "ab", "c", "de"); },
+     [] { return handedBlock(gText && strcmp(gText, "abcde") == 0); }},
+    {"StringUtils::strloc", nothing, [] { gText = StringUtils::strloc(64); },
+     [] { return handedBlock(gText && gText[0] == 0 && gText[63] == 0); }},
+    {"CmdLine::GetString", nothing, [] { gText = CmdLine::GetString("faultText", true); },
+     [] { return handedBlock(gText && strcmp(gText, "value") == 0); }},
+    {"CmdLine::GetInt", nothing, [] { gNumber = CmdLine::GetInt("faultNumber"); },
+     [] { return gNumber == 42  ? succeeded
+                 : gNumber == 0 ? failedCleanly
+                                : wrong; }},
+    {"CmdLine::GetBool", nothing, [] { gAnswer = CmdLine::GetBool("faultSwitch"); },
+     [] { return gAnswer ? succeeded : failedCleanly; }},
 };
 
 // Allocation 1, 2, ... of the call fails in turn, until a call makes fewer allocations than that.
