@@ -92,7 +92,7 @@ TEST_F(LaunchFixture, CrashReportNamesTheCulpritAndTheGameFilterStillRuns) {
   layOutGame();
   writeMod("Crash", R"({"Addons": [{"Name": "CrashTest", "Enable": true}], "Preview": {"Enable": false}})");
   copyInto(testbedFolder() + "CrashTest.dll", "mods\\Crash\\Addons\\CrashTest.dll");
-  makeFolders("Local");  // the children's %LOCALAPPDATA%
+  CreateDirectoryA("Local", nullptr);  // the children's %LOCALAPPDATA%
   char localAppData[MAX_PATH] = "";
   GetEnvironmentVariableA("LOCALAPPDATA", localAppData, MAX_PATH);
   SetEnvironmentVariableA("LOCALAPPDATA", (folder + "\\Local").c_str());
@@ -102,7 +102,7 @@ TEST_F(LaunchFixture, CrashReportNamesTheCulpritAndTheGameFilterStillRuns) {
     std::string site = c.site[0] ? siteOf(c.site) : "", text, code;
     std::string reports = c.folder == Folder::notWritable ? "Local\\Corvane\\Crashes" : "Crashes";
     if (c.folder == Folder::notWritable) writeFile("Crashes", "a file where the folder would go");
-    if (c.folder == Folder::secondsTaken) makeFolders("Crashes");
+    if (c.folder == Folder::secondsTaken) CreateDirectoryA("Crashes", nullptr);
     for (int second = -1; c.folder == Folder::secondsTaken && second < 90; ++second)
       writeFile("Crashes\\" + stamp(second) + ".txt", "taken");
     launch(std::string("-mod Crash -crash ") + c.arguments);

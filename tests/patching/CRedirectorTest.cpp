@@ -14,16 +14,9 @@ extern "C" __declspec(dllimport) int alphaOne(int x);
 
 namespace {
 
-int plusHundred(int x) {
-  return x + 100;
-}
-int plusThousand(int x) {
-  return x + 1000;
-}
-void* const kPlusHundred = reinterpret_cast<void*>(&plusHundred);
-void* const kPlusThousand = reinterpret_cast<void*>(&plusThousand);
-
 typedef int (*IntFunction)(int);
+void* const kPlusHundred = reinterpret_cast<void*>(IntFunction([](int x) { return x + 100; }));
+void* const kPlusThousand = reinterpret_cast<void*>(IntFunction([](int x) { return x + 1000; }));
 
 DWORD addressOf(HMODULE module, const char* name) {
   return reinterpret_cast<DWORD>(GetProcAddress(module, name));

@@ -18,17 +18,6 @@
 
 namespace {
 
-uint32_t addressOf(const void* at) {
-  return reinterpret_cast<uint32_t>(at);
-}
-
-// A file the build lays out in its testbed folder, beside this program's folder.
-std::string testbedFile(const char* name) {
-  char path[MAX_PATH];
-  std::string program(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
-  return program.substr(0, program.find_last_of('\\')) + "\\..\\testbed\\" + name;
-}
-
 std::string titleOf(HWND window) {
   char text[64] = {};
   GetWindowTextA(window, text, sizeof text);
@@ -86,7 +75,7 @@ TEST(WindowHooks, OnlyTheGamesOwnNamesAreReplaced) {
 
   // "war3x.ico": the launcher's icon at the caller's size without a mod icon or when its file is
   // missing, else the file's at the default size.
-  const std::string modIcon = testbedFile("mods\\Demo\\icon.ico");
+  const std::string modIcon = testbedFolder() + "mods\\Demo\\icon.ico";
   const struct {
     const char* modIcon;
     const char* name;
@@ -135,7 +124,7 @@ protected:
     TempFolderTest::SetUp();
     for (const char* from : {"game-archives\\War3.mpq", "game-archives\\War3x.mpq", "mods\\Demo\\Mpqs\\data.mpq",
                              "mods\\Demo\\Mpqs\\music.mpq"}) {
-      std::string source = testbedFile(from);
+      std::string source = testbedFolder() + from;
       ASSERT_TRUE(CopyFileA(source.c_str(), source.substr(source.find_last_of('\\') + 1).c_str(), FALSE)) << from;
     }
     ASSERT_NE(stormOpenArchive("War3.mpq", 1, 0, &game), 0u);
@@ -239,7 +228,8 @@ TEST_F(ArchiveHooks, ThreadsOpeningAndAskingAtOnceAlwaysGetAnAnswer) {
     wrongAnswers += answer != kDataIcon && answer != kWar3xIcon && answer != kWar3Picture;
   }
   // The opener only touches globals, so a hung one can be left behind after the failure.
-  ASSERT_EQ(WaitForSingleObject(opener, 300000), WAIT_OBJECT_0) << "the archive-opening thread did not finish within 300 s";
+  ASSERT_EQ(WaitForSingleObject(opener, 300000), WAIT_OBJECT_0)
+      << "the archive-opening thread did not finish within 300 s";
   CloseHandle(opener);
   EXPECT_EQ(wrongAnswers, 0);
 }
@@ -292,7 +282,7 @@ TEST(LauncherPatches, AFailedSiteIsReportedAndLeftAndTheOthersAreWritten) {
 
     EXPECT_EQ(outcome([&] { return writeVersionText(game.base, version); }), c.written[5] ? "true 0" : "false 2");
     if (c.written[5]) {
-      EXPECT_EQ(game.bytes(kSites[5], 4), siteBytes(game.base, version)[5]);
+      EXPECT_EQ(bytesAt(reinterpret_cast<void*>(game.base + kSites[5]), 4), siteBytes(game.base, version)[5]);
     }
   }
 }

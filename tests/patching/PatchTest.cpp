@@ -14,10 +14,6 @@ namespace {
 
 const unsigned char kData[] = {1, 2, 3, 4, 5, 6, 7};
 
-unsigned addressOf(const void* at) {
-  return static_cast<unsigned>(reinterpret_cast<uintptr_t>(at));
-}
-
 TEST(Patch, WritesIntoEveryCommittedProtectionAndRestoresIt) {
   for (DWORD protection :
        {PAGE_READONLY, PAGE_READWRITE, PAGE_EXECUTE, PAGE_EXECUTE_READ, PAGE_EXECUTE_READWRITE, PAGE_NOACCESS}) {

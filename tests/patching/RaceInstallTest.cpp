@@ -20,17 +20,13 @@ struct Write {
   Bytes bytes;
 };
 
-uint32_t address(void (*f)()) {
-  return reinterpret_cast<uint32_t>(f);
-}
-
 Bytes nops(int count) {
   return Bytes(count, 0x90);
 }
 
 // The bytes the game module must hold afterwards, in the order they are written (later ones win).
 std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte) {
-  auto jumpTo = [base](uint32_t site, void (*stub)()) { return relativeBranch(0xE9, base + site, address(stub)); };
+  auto jumpTo = [base](uint32_t site, void (*stub)()) { return relativeBranch(0xE9, base + site, addressOf(stub)); };
   return {
       {0x3A2853, jumpTo(0x3A2853, raceSkinClampStub)},
       {0x55958F, {0x56, 0x8B, 0xF0, 0xEB, 0x29}},
@@ -54,7 +50,7 @@ std::vector<Write> expectedWrites(uint32_t base, uint8_t countByte) {
       {0x58AA02, jumpTo(0x58AA02, raceKeyStub)},
       {0x5A3D84, jumpTo(0x5A3D84, raceSkinStub)},
       {0x31F5D3, jumpTo(0x31F5D3, raceSkinSelectStub)},
-      {0x5A0DE5, relativeBranch(0xE8, base + 0x5A0DE5, address(raceSkinCall))},
+      {0x5A0DE5, relativeBranch(0xE8, base + 0x5A0DE5, addressOf(raceSkinCall))},
   };
 }
 

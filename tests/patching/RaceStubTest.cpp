@@ -4,6 +4,7 @@
 #include "patching/HookGlobals.h"
 #include "patching/RacePatches.h"
 #include "patching/RaceStubs.h"
+#include "patching/TestPages.h"
 
 #include <gtest/gtest.h>
 
@@ -19,14 +20,6 @@ const int kTop = 1000;  // the stub starts with ESP at this word; the words belo
 
 uint32_t sentinel(int word) {
   return 0x5A5A0000u + static_cast<uint32_t>(word);
-}
-
-uint32_t address(const void* p) {
-  return reinterpret_cast<uint32_t>(p);
-}
-
-uint32_t address(void (*f)()) {
-  return reinterpret_cast<uint32_t>(f);
 }
 
 // The stub pushed value: ESP one word lower, the value on top of the sentinels.
@@ -61,12 +54,12 @@ std::string describe(const RaceCapture& c) {
 class RaceStubTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    gRaceKeyResume = address(captureKeyResume);
-    gRaceSkinResume = address(captureSkinResume);
-    gRaceSkinSelectResume = address(captureSkinSelectResume);
-    gRaceSkinSelectOutResume = address(captureSkinSelectOutResume);
-    gRaceSkinClampResume = address(captureSkinClampResume);
-    gRaceNumberResume = address(captureNumberResume);
+    gRaceKeyResume = addressOf(captureKeyResume);
+    gRaceSkinResume = addressOf(captureSkinResume);
+    gRaceSkinSelectResume = addressOf(captureSkinSelectResume);
+    gRaceSkinSelectOutResume = addressOf(captureSkinSelectOutResume);
+    gRaceSkinClampResume = addressOf(captureSkinClampResume);
+    gRaceNumberResume = addressOf(captureNumberResume);
   }
   void TearDown() override {
     gRaceSkins.clear();
@@ -91,10 +84,10 @@ protected:
 
   uint32_t textAddress(Stub stub, int text) const {
     if (text == Out || stub == Number) return 0;  // no text expected
-    if (text == Random) return address(gRandomRaceKey);
-    if (text == Default) return address(gDefaultRaceSkin);
-    if (text == Unknown) return address(stub == Key ? gUnknownRaceKey : gUnknownRaceSkin);
-    return address(stub == Key ? gRaceKeys[text] : gRaceSkins[text]);
+    if (text == Random) return addressOf(gRandomRaceKey);
+    if (text == Default) return addressOf(gDefaultRaceSkin);
+    if (text == Unknown) return addressOf(stub == Key ? gUnknownRaceKey : gUnknownRaceSkin);
+    return addressOf(stub == Key ? gRaceKeys[text] : gRaceSkins[text]);
   }
 
   // Runs the stub on a stack buffer of this frame filled with sentinels, every register distinct, and
@@ -103,7 +96,7 @@ protected:
     SCOPED_TRACE(std::string(kStubNames[stub]) + " stub, " + std::to_string(row.in));
     uint32_t stack[kStackWords];
     for (int i = 0; i < kStackWords; ++i) stack[i] = sentinel(i);
-    RaceRegisters in = {0xD7D6D5D4, 0x50515253, 0xB7B6B5B4, address(&stack[kTop]),
+    RaceRegisters in = {0xD7D6D5D4, 0x50515253, 0xB7B6B5B4, addressOf(&stack[kTop]),
                         0xB0B1B2B3, 0xD0D1D2D3, 0xC0C1C2C3, row.in};
     if (stub == Call) {
       in.eax = 0xA0A1A2A3;

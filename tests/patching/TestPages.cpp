@@ -25,7 +25,7 @@ void Page::decommit(size_t index) {
 
 FakeGame::FakeGame(uint32_t holeEnd) {
   uint32_t shift = holeEnd == 0 ? 0 : (kPageSize - holeEnd % kPageSize) % kPageSize;
-  size = (shift + kFakeGameSize + kPageSize - 1) / kPageSize * kPageSize;
+  uint32_t size = (shift + kFakeGameSize + kPageSize - 1) / kPageSize * kPageSize;
   memory = static_cast<uint8_t*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
   if (memory == nullptr) {
     ADD_FAILURE() << "VirtualAlloc failed: " << GetLastError();
@@ -45,18 +45,15 @@ FakeGame::~FakeGame() {
   if (memory != nullptr) VirtualFree(memory, 0, MEM_RELEASE);
 }
 
-bool FakeGame::inHole(uint32_t offset) const {
-  return hole != 0 && base + offset >= hole && base + offset < hole + kPageSize;
-}
-
 std::string FakeGame::differences(const Bytes& want) const {
   std::string text;
   int count = 0;
   for (uint32_t offset = 0; offset < kFakeGameSize; ++offset) {
-    if (inHole(offset) || at(offset) == want[offset]) continue;
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(base + offset);
+    if ((hole && base + offset - hole < kPageSize) || *at == want[offset]) continue;
     if (++count <= 20) {
       char line[64];
-      std::snprintf(line, sizeof line, "%06X: %02X, want %02X\n", offset, at(offset), want[offset]);
+      std::snprintf(line, sizeof line, "%06X: %02X, want %02X\n", offset, *at, want[offset]);
       text += line;
     }
   }

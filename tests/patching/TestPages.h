@@ -36,21 +36,21 @@ public:
   ~FakeGame();
   FakeGame(const FakeGame&) = delete;
   FakeGame& operator=(const FakeGame&) = delete;
-  bool inHole(uint32_t offset) const;
   // Offsets (outside the hole) where the image differs from want, as text, at most 20 of them.
   std::string differences(const Bytes& want) const;
-  uint8_t at(uint32_t offset) const { return *reinterpret_cast<const uint8_t*>(base + offset); }
-  Bytes bytes(uint32_t offset, uint32_t count) const {
-    const uint8_t* from = reinterpret_cast<const uint8_t*>(base + offset);
-    return Bytes(from, from + count);
-  }
 
   uint8_t* memory = nullptr;
-  uint32_t size = 0;
   uint32_t base = 0;
   uint32_t hole = 0;  // address of the uncommitted page, 0 when there is none
 };
 
+// An address of data or code as the 32-bit number that patches and hooks take.
+inline uint32_t addressOf(const void* at) {
+  return reinterpret_cast<uint32_t>(at);
+}
+inline uint32_t addressOf(void (*code)()) {
+  return reinterpret_cast<uint32_t>(code);
+}
 // A call (E8) or long jump (E9) at site to target: the opcode and its rel32, little-endian.
 Bytes relativeBranch(uint8_t opcode, uint32_t site, uint32_t target);
 // The address of a page that was committed and then released.

@@ -23,10 +23,10 @@ std::string resourceBytes(LPCSTR name, LPCSTR type) {
 }
 
 #pragma pack(push, 2)
-struct GroupEntry {    // one image of an icon or cursor group resource
-  BYTE width, height;  // icons: pixels, 0 for 256
+struct GroupEntry {    // one image of an icon group resource
+  BYTE width, height;  // pixels, 0 for 256
   BYTE colours, reserved;
-  WORD planes, bitCount;  // cursors: width and doubled height in these two words and the two above
+  WORD planes, bitCount;
   DWORD bytes;
   WORD id;  // RT_ICON / RT_CURSOR resource of the image
 };
@@ -74,8 +74,8 @@ TEST(Resources, SplashBitmapIs500By400At24Bits) {
   EXPECT_EQ(bytes.size(), 40u + 500 * 3 * 400);
 }
 
-// Sizes 16 to 128 as 32-bit DIBs with an AND mask, and 256 as a PNG of 8 bits per RGBA channel. (The splash and
-// game-scene tests load the picture, the icon and the cursor through the loader by their names.)
+// Sizes 16 to 128 as 32-bit DIBs with an AND mask, and 256 as a PNG of 8 bits per RGBA channel. (The splash,
+// hooks and game-scene tests load the picture, the icon and the cursor through the loader by their names.)
 TEST(Resources, IconGroupHoldsSixSizesWithA256PngEntry) {
   std::string group = resourceBytes("Corvane.ico", RT_GROUP_ICON);
   EXPECT_EQ(groupHeader(group), "0 1 6");
@@ -103,21 +103,6 @@ TEST(Resources, IconGroupHoldsSixSizesWithA256PngEntry) {
     EXPECT_EQ(image.size(), 40u + size * size * 4 + maskStride * size);
   }
   EXPECT_EQ(sizes, "256 128 64 48 32 16 ");
-}
-
-// A 32-pixel cursor at 32 bits: the image resource starts with the hotspot, then the DIB. (windres writes
-// planes 1 and bit count 1 into a cursor group entry whatever the image is; the image's own header tells
-// the loader its real depth.)
-TEST(Resources, CursorIsA32PixelImageAt32Bits) {
-  std::string group = resourceBytes("CorvaneCursor.cur", RT_GROUP_CURSOR);
-  EXPECT_EQ(groupHeader(group), "0 2 1");
-  ASSERT_EQ(group.size(), 6 + sizeof(GroupEntry));
-  GroupEntry entry = groupEntry(group, 0);
-  EXPECT_EQ(pair(entry.width | entry.height << 8, entry.colours | entry.reserved << 8), "32x64");
-  std::string image = resourceBytes(MAKEINTRESOURCEA(entry.id), RT_CURSOR);
-  ASSERT_EQ(image.size(), entry.bytes);
-  ASSERT_EQ(image.size(), 4u + 40 + 32 * 32 * 4 + 4 * 32);
-  EXPECT_EQ(dibFields(image.substr(4)), "40 32x64 1 32 0 0");
 }
 
 TEST(Resources, VersionRecordNamesCorvane2001) {

@@ -45,6 +45,16 @@ static std::vector<std::string> listing(const std::string& folder) {
   FindClose(search);
   return names;
 }
+
+std::string binFolder() {
+  char path[MAX_PATH];
+  std::string program(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+  return program.substr(0, program.find_last_of('\\') + 1);
+}
+
+std::string testbedFolder() {
+  return binFolder() + "..\\testbed\\";
+}
 #else
 fs::path hostPath(const std::string& path) {
   std::string native = path;

@@ -37,3 +37,9 @@ void removeTree(const std::string& path);
 
 // The names of what a folder holds (files and folders, without . and ..), in byte order.
 std::vector<std::string> namesIn(const std::string& folder);
+
+#ifdef _WIN32
+// <build>\bin\ (this program's folder) and <build>\testbed\, each with a trailing backslash.
+std::string binFolder();
+std::string testbedFolder();
+#endif
