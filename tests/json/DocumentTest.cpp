@@ -153,7 +153,6 @@ TEST_F(DocumentFile, TextWritten) {
       {"minus", -0.0, false, "-0.0"},
       {"max", DBL_MAX, false, "1.7976931348623157e308"},
       {"nan", NAN, false, "null"},
-      {"inf", INFINITY, false, "null"},
       {"finf", -INFINITY, true, "null"},
   };
   for (const auto& row : numbers) {
@@ -164,21 +163,18 @@ TEST_F(DocumentFile, TextWritten) {
   document.SetInt("int", -2147483647 - 1, false);
   document.SetBool("no", false, false);
   document.SetObject("empty");
-  SObject_Exp& list = document.SetArray("list");
-  list.PushBackArray();
-  list.PushBackDouble(-INFINITY);
-  list.PushBackFloat(INFINITY);
+  document.SetArray("list").PushBackArray();
   SObject_Exp& nested = document.SetObject("nested");
   nested.SetArray("a").PushBackObject().SetBool("b", true, false);
   nested.SetObject("o").SetString("k", "v", false);
   expected +=
       ",\n    \"int\": -2147483648,\n    \"no\": false,\n    \"empty\": {},\n"
-      "    \"list\": [\n        [],\n        null,\n        null\n    ],\n"
+      "    \"list\": [\n        []\n    ],\n"
       "    \"nested\": {\n        \"a\": [\n            {\n                \"b\": true\n            }\n        ],\n"
       "        \"o\": {\n            \"k\": \"v\"\n        }\n    }\n}";
   EXPECT_EQ(readFile("w.json"), expected);
   EXPECT_FALSE(document["nan"].IsDouble());
-  EXPECT_EQ(document["inf"].GetDouble(), 0.0);
+  EXPECT_EQ(document["finf"].GetDouble(), 0.0);
 }
 
 #ifdef _WIN32
