@@ -31,13 +31,8 @@ constexpr uint32_t kArchiveExPriority = 2;
 constexpr const char* kArchive = "War3x.mpq";  // through 0xE5FF (ordinal 266)
 constexpr uint32_t kArchivePriority = 3;
 // Asked for with ordinal 279 (file.NAME), in this order.
-constexpr const char* kLoadedFiles[] = {
-    "UI\\Widgets\\Glues\\icon-map-test.blp",
-    "ui\\widgets\\glues\\ICON-MAP.blp",
-    "war3mapIcon.blp",
-    "Identity.txt",
-    "Missing\\Nothing.txt",
-};
+constexpr const char* kLoadedFiles[] = {"UI\\Widgets\\Glues\\icon-map-test.blp", "ui\\widgets\\glues\\ICON-MAP.blp",
+                                        "war3mapIcon.blp", "Identity.txt", "Missing\\Nothing.txt"};
 // Opened and read with ordinals 267, 265, 269, 264, 275, 253 (open.NAME).
 constexpr const char* kOpenedFiles[] = {"Identity.txt"};
 // Names a file of names, one a line, asked for like kLoadedFiles (read.NAME).
