@@ -2,17 +2,10 @@
 #include "tools/CheckRun.h"
 
 #include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
-
-// <build>\bin\, this program's own folder, with a trailing backslash.
-static std::string binFolder() {
-  char path[MAX_PATH];
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
 
 std::string buildFile(const std::string& relative) {
   return binFolder() + "..\\" + relative;
